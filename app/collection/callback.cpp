@@ -1,0 +1,42 @@
+#include "collection/callback.hpp"
+
+#include "winvxbt.h"
+
+namespace vxorv {
+namespace {
+
+// The whole state of the transmit callback.
+struct TransmitState {
+    SerialPortComponent* port = nullptr;
+    std::optional<std::uint8_t> lastReply;
+};
+
+TransmitState& transmitState() {
+    static TransmitState state;
+    return state;
+}
+
+} // namespace
+
+std::uint16_t serialTransmit(std::uint8_t /*channel*/, std::uint8_t byte) {
+    TransmitState& state = transmitState();
+    if (!state.port || !state.port->PortOpen()) {
+        return VXBT_ERR_NOT_CONNECTED;
+    }
+    const char buffer[1] = {static_cast<char>(byte)};
+    if (!state.port->Output(QByteArrayView(buffer, 1))) {
+        return VXBT_ERR_NOT_CONNECTED;
+    }
+    state.lastReply = byte;
+    return VXBT_OK;
+}
+
+void setTransmitPort(SerialPortComponent* port) {
+    transmitState() = TransmitState{port, std::nullopt};
+}
+
+std::optional<std::uint8_t> takeLastReply() {
+    return std::exchange(transmitState().lastReply, std::nullopt);
+}
+
+} // namespace vxorv
