@@ -1,0 +1,89 @@
+#include "x_keyboard.hpp"
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <cstdlib>
+
+namespace vxorv::e2e {
+
+struct XKeyboard::Connection {
+    Display* display = XOpenDisplay(nullptr);
+};
+
+XKeyboard::XKeyboard() : m_connection(std::make_unique<Connection>()) {}
+
+XKeyboard::~XKeyboard() {
+    if (connected()) {
+        XCloseDisplay(m_connection->display);
+    }
+}
+
+bool XKeyboard::connected() const {
+    return m_connection->display != nullptr;
+}
+
+bool XKeyboard::setLayout(const std::string& layout) {
+    return std::system(("setxkbmap " + layout).c_str()) == 0;
+}
+
+void XKeyboard::setCapsLock(bool on) {
+    XkbLockModifiers(m_connection->display, XkbUseCoreKbd, LockMask, on ? LockMask : 0);
+    XSync(m_connection->display, False);
+}
+
+bool XKeyboard::capsLock() {
+    XkbStateRec state{};
+    XkbGetState(m_connection->display, XkbUseCoreKbd, &state);
+    return (state.locked_mods & LockMask) != 0;
+}
+
+void XKeyboard::holdShift(bool down) {
+    Display* display = m_connection->display;
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, XK_Shift_L), down ? True : False,
+                      CurrentTime);
+    XSync(display, False);
+}
+
+bool XKeyboard::shiftHeld() {
+    XkbStateRec state{};
+    XkbGetState(m_connection->display, XkbUseCoreKbd, &state);
+    return (state.base_mods & ShiftMask) != 0;
+}
+
+std::vector<unsigned long> XKeyboard::keymap() {
+    Display* display = m_connection->display;
+    int first = 0;
+    int last = 0;
+    XDisplayKeycodes(display, &first, &last);
+    int perKeycode = 0;
+    KeySym* syms =
+        XGetKeyboardMapping(display, static_cast<KeyCode>(first), last - first + 1, &perKeycode);
+    std::vector<unsigned long> map(syms, syms + (last - first + 1) * perKeycode);
+    XFree(syms);
+    return map;
+}
+
+int XKeyboard::spareKeycodes() {
+    Display* display = m_connection->display;
+    int first = 0;
+    int last = 0;
+    XDisplayKeycodes(display, &first, &last);
+    int perKeycode = 0;
+    KeySym* syms =
+        XGetKeyboardMapping(display, static_cast<KeyCode>(first), last - first + 1, &perKeycode);
+    int spare = 0;
+    for (int key = 0; key <= last - first; ++key) {
+        bool empty = true;
+        for (int i = 0; i < perKeycode; ++i) {
+            empty = empty && syms[key * perKeycode + i] == NoSymbol;
+        }
+        spare += empty ? 1 : 0;
+    }
+    XFree(syms);
+    return spare;
+}
+
+} // namespace vxorv::e2e
