@@ -1,0 +1,25 @@
+#include "platform/widgets/qt_tray_icon.hpp"
+
+namespace vxorv {
+
+QtTrayIcon::QtTrayIcon(QIcon started, QIcon stopped)
+    : m_started(std::move(started)), m_stopped(std::move(stopped)) {
+    QObject::connect(&m_icon, &QSystemTrayIcon::activated,
+                     [this](QSystemTrayIcon::ActivationReason reason) {
+                         if (reason == QSystemTrayIcon::Trigger && m_onLeftClick) {
+                             m_onLeftClick();
+                         }
+                     });
+}
+
+void QtTrayIcon::trayIconUpdate(Picture picture, const QString& tip) {
+    m_icon.setIcon(picture == Picture::imgStarted ? m_started : m_stopped);
+    m_icon.setToolTip(tip.left(maxTipLength));
+    m_icon.show();
+}
+
+void QtTrayIcon::trayIconRemove() {
+    m_icon.hide();
+}
+
+} // namespace vxorv

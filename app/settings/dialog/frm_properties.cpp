@@ -1,0 +1,207 @@
+#include "settings/dialog/frm_properties.hpp"
+
+#include "platform/widgets/clickable_picture.hpp"
+#include "platform/widgets/fit_text.hpp"
+#include "platform/widgets/twips.hpp"
+#include "settings/dialog/properties_lists.hpp"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QPushButton>
+
+#include <array>
+
+namespace vxorv {
+namespace {
+
+constexpr int labelLeft = 1200;
+constexpr int labelHeight = 195;
+constexpr int listLeft = 3120;
+constexpr int listWidth = 2415;
+constexpr int listHeight = 315;
+
+// An empty pick-only list; loading fills it.
+QComboBox* addList(QWidget* parent, int top) {
+    auto* list = new QComboBox(parent);
+    list->setEditable(false);
+    list->setGeometry(twipsRect(listLeft, top, listWidth, listHeight));
+    return list;
+}
+
+void addTaggedItems(QComboBox* list, std::span<const TaggedItem> items) {
+    for (const TaggedItem& item : items) {
+        list->addItem(QString::fromLatin1(item.text), item.tag);
+    }
+}
+
+} // namespace
+
+frmProperties::frmProperties(const PropertiesParts& parts, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      m_parts(parts) {
+    setWindowTitle(QStringLiteral("Properties"));
+    setFixedSize(twipsToPixels(5835), twipsToPixels(5655));
+    QFont windowFont(QStringLiteral("Tahoma"));
+    windowFont.setPointSizeF(8.25);
+    setFont(windowFont);
+    createControls();
+    load();
+}
+
+void frmProperties::createControls() {
+    // The labels of rows 1 to 9, top to bottom.
+    const std::array<std::pair<const char*, int>, 9> labels{{
+        {"Com Port :", 600},
+        {"Baud Rate :", 1080},
+        {"Data  :", 1560},
+        {"Parity :", 2040},
+        {"Stop :", 2520},
+        {"Handshake  :", 3000},
+        {"VX Extended Keyboard :", 3480},
+        {"VX BT Security Protocol :", 3930},
+        {"Auto Start", 4320},
+    }};
+    for (const auto& [text, top] : labels) {
+        auto* label = new QLabel(QString::fromLatin1(text), this);
+        label->setGeometry(twipsRect(labelLeft, top, listLeft - labelLeft, labelHeight));
+        fitText(label);
+    }
+
+    cmbComPort = addList(this, 480);
+    cmbBaudRate = addList(this, 960);
+    cmbDataBit = addList(this, 1440);
+    cmbParity = addList(this, 1920);
+    cmbStopBit = addList(this, 2400);
+    cmbHandshake = addList(this, 2880);
+    cmbExtendedConversion = addList(this, 3360);
+    cmbVXBlueToothSecurity = addList(this, 3840);
+
+    chkAutostart = new QCheckBox(this);
+    chkAutostart->setGeometry(twipsRect(listLeft, 4230, 255, 375));
+
+    btnOk = new QPushButton(QStringLiteral("&OK"), this);
+    btnOk->setGeometry(twipsRect(3000, 5040, 1215, 375));
+    btnOk->setDefault(true);
+    btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    btnCancel->setGeometry(twipsRect(4320, 5040, 1215, 375));
+
+    Image1 = new ClickablePicture(this);
+    Image1->setGeometry(twipsRect(240, 240, 705, 480));
+    Image1->setPixmap(m_parts.makerPicture);
+    Image1->setCursor(Qt::PointingHandCursor);
+    Image1->setToolTip(m_parts.makerPage.toString());
+    Image1->setOnClick([this] { QDesktopServices::openUrl(m_parts.makerPage); });
+
+    // Port numbers are mapped to devices; say which one the chosen number opens.
+    lblComPortDevice = new QLabel(this);
+    lblComPortDevice->setGeometry(twipsRect(listLeft, 195, listWidth, 270));
+    QPalette grey = lblComPortDevice->palette();
+    grey.setColor(QPalette::WindowText, QColor(128, 128, 128));
+    lblComPortDevice->setPalette(grey);
+
+    QWidget::setTabOrder(cmbBaudRate, cmbDataBit);
+    QWidget::setTabOrder(cmbDataBit, cmbParity);
+    QWidget::setTabOrder(cmbParity, cmbComPort);
+    QWidget::setTabOrder(cmbComPort, btnOk);
+    QWidget::setTabOrder(btnOk, btnCancel);
+    QWidget::setTabOrder(btnCancel, cmbStopBit);
+    QWidget::setTabOrder(cmbStopBit, cmbHandshake);
+    QWidget::setTabOrder(cmbHandshake, chkAutostart);
+    QWidget::setTabOrder(chkAutostart, cmbExtendedConversion);
+    QWidget::setTabOrder(cmbExtendedConversion, cmbVXBlueToothSecurity);
+    cmbBaudRate->setFocus();
+
+    connect(cmbComPort, &QComboBox::currentIndexChanged, this, [this] { showDeviceOfPort(); });
+    connect(chkAutostart, &QCheckBox::stateChanged, this, [this] { onAutostartChanged(); });
+    connect(btnOk, &QPushButton::clicked, this, [this] { btnOk_Click(); });
+    connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancel_Click(); });
+}
+
+void frmProperties::load() {
+    setWindowTitle(QStringLiteral("VX Orvex -  Properties"));
+    cmbComPort->addItems(comPortItems());
+    cmbBaudRate->addItems(baudRateItems());
+    cmbDataBit->addItems(dataBitItems());
+    cmbParity->addItems(parityItems());
+    cmbStopBit->addItems(stopBitItems());
+    cmbHandshake->addItems(handshakeItems());
+    addTaggedItems(cmbExtendedConversion, extendedConversionItems());
+    addTaggedItems(cmbVXBlueToothSecurity, securityItems());
+
+    const SerialPortComponent& port = m_parts.MSComm1;
+    const PortSettingsFields fields = splitPortSettings(port.Settings());
+    // A port number or handshaking code without an item (a hand-edited store)
+    // shows the first item, as every other unlisted value does.
+    const int portPosition = port.CommPort() - 1;
+    cmbComPort->setCurrentIndex(
+        portPosition < cmbComPort->count() && portPosition >= 0 ? portPosition : 0);
+    cmbParity->setCurrentIndex(getParityIndex(fields.parity));
+    cmbDataBit->setCurrentIndex(getDataIndex(fields.data));
+    cmbStopBit->setCurrentIndex(getStopIndex(fields.stop));
+    cmbBaudRate->setCurrentIndex(getBaudRateIndex(fields.baud));
+    const auto handshakePosition = static_cast<std::int16_t>(port.Handshaking());
+    cmbHandshake->setCurrentIndex(
+        handshakePosition < cmbHandshake->count() && handshakePosition >= 0 ? handshakePosition
+                                                                            : 0);
+    chkAutostart->setChecked(m_parts.settings.AutoStartEnabled);
+    cmbExtendedConversion->setCurrentIndex(
+        getExtConversionIndex(m_parts.settings.ExtendedConversionMode));
+    cmbVXBlueToothSecurity->setCurrentIndex(
+        getVXBTSecurityIndex(m_parts.settings.VXBTSecurityMode));
+    showDeviceOfPort();
+}
+
+void frmProperties::showDeviceOfPort() {
+    if (!m_parts.devicePathForPort) {
+        return;
+    }
+    const QString device = m_parts.devicePathForPort(comPortNumber(cmbComPort->currentText()));
+    lblComPortDevice->setText(QStringLiteral("Device: %1").arg(device));
+    cmbComPort->setToolTip(QStringLiteral("%1 opens %2").arg(cmbComPort->currentText(), device));
+}
+
+void frmProperties::onAutostartChanged() {
+    // Loading sets the box before the dialog is shown: that is no change of the user's.
+    if (!isVisible()) {
+        return;
+    }
+    m_parts.messageBoxes.show(
+        QStringLiteral("Changes to this value will be applied at the next application launch."),
+        MessageBoxes::Icon::Information, MessageBoxes::Buttons::Ok);
+}
+
+void frmProperties::btnOk_Click() {
+    SerialPortComponent& port = m_parts.MSComm1;
+    const QString portSettings = cmbBaudRate->currentText() + u',' +
+                                 getParity(cmbParity->currentText()) + u',' +
+                                 cmbDataBit->currentText() + u',' + cmbStopBit->currentText();
+    // The lists offer a choice this system's ports cannot carry out
+    // (handshaking "RTSXOnXOff"); say so and let the user choose again.
+    Status status = port.setCommPort(comPortNumber(cmbComPort->currentText()));
+    if (status) {
+        status = port.setHandshaking(getHandShake(cmbHandshake->currentText()));
+    }
+    if (status) {
+        status = port.setSettings(portSettings);
+    }
+    if (!status) {
+        m_parts.messageBoxes.show(status.description(), MessageBoxes::Icon::Exclamation,
+                                  MessageBoxes::Buttons::Ok);
+        return;
+    }
+    m_parts.settings.AutoStartEnabled = chkAutostart->checkState() != Qt::Unchecked;
+    m_parts.settings.ExtendedConversionMode = cmbExtendedConversion->currentData().toInt();
+    m_parts.settings.VXBTSecurityMode = cmbVXBlueToothSecurity->currentData().toInt();
+    propertiesAccepted(m_parts.flags);
+    accept();
+}
+
+void frmProperties::btnCancel_Click() {
+    propertiesCancelled(m_parts.flags);
+    reject();
+}
+
+} // namespace vxorv

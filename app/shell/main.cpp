@@ -1,0 +1,89 @@
+// VXORV: types what a remote scanner sends over a serial port into the
+// focused window, and lives in the notification area.
+
+#include "collection/data_collection.hpp"
+#include "platform/ini_settings_store.hpp"
+#include "platform/keystroke_backend_factory.hpp"
+#include "platform/port_device.hpp"
+#include "platform/qlibrary_link_library.hpp"
+#include "platform/qt_serial_port.hpp"
+#include "platform/qt_timer.hpp"
+#include "platform/send_keys.hpp"
+#include "platform/widgets/qt_message_boxes.hpp"
+#include "platform/widgets/qt_tray_icon.hpp"
+#include "shell/form1.hpp"
+#include "shell/popup_menu.hpp"
+#include "shell/qt_shell_windows.hpp"
+#include "shell/shell.hpp"
+#include "shell/termination_signals.hpp"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QUrl>
+
+int main(int argc, char** argv) {
+    using namespace vxorv;
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(settingsApplication);
+    QApplication::setApplicationVersion(QStringLiteral(VXORV_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("vxorv"));
+    // The program stays resident in the notification area with no window shown.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    IniSettingsStore store(settingsApplication);
+    auto devicePath = [&store](std::int16_t port) { return devicePathForPort(store, port); };
+    QtSerialPort MSComm1(devicePath, portMappingHint(store.fileName()));
+    QLibraryLinkLibrary library(QStringLiteral("libwinvxbt.so"),
+                                QLibraryLinkLibrary::defaultDirectories());
+    KeystrokeBackendChoice backend = chooseKeystrokeBackend();
+    SendKeys injector(std::move(backend.backend), QString::fromStdString(backend.problem));
+    QtTimer BTPollingTimer;
+    QtTimer RetryTimer;
+    QtTrayIcon trayIcon(QIcon(QStringLiteral(":/vxorv/started.png")),
+                        QIcon(QStringLiteral(":/vxorv/stopped.png")));
+    QtMessageBoxes messageBoxes;
+    SettingsValues settings;
+    FirstLaunchFlags flags;
+
+    DataCollection collection(
+        {MSComm1, BTPollingTimer, library, injector, trayIcon, messageBoxes, settings, flags});
+    Form1 form;
+    QtShellWindows windows(form, {MSComm1, settings, flags, messageBoxes, devicePath,
+                                  QPixmap(QStringLiteral(":/vxorv/badge.png")),
+                                  QUrl::fromLocalFile(QStringLiteral(VXORV_MANUAL))});
+    Shell shell({store, settings, flags, MSComm1, collection, library, trayIcon, messageBoxes,
+                 RetryTimer, windows},
+                {VXORV_VERSION_MAJOR, VXORV_VERSION_MINOR, VXORV_VERSION_PATCH});
+
+    QObject::connect(form.btnStart, &QPushButton::clicked, [&shell] { shell.startCommand(); });
+    QObject::connect(form.btnStop, &QPushButton::clicked, [&shell] { shell.stopCommand(); });
+    QObject::connect(form.btnProperties, &QPushButton::clicked,
+                     [&shell] { shell.propertiesOpen(); });
+    QObject::connect(form.btnHide, &QPushButton::clicked, [&shell] { shell.hideCommand(); });
+    QObject::connect(form.btnExit, &QPushButton::clicked, [&shell] { shell.applicationExit(); });
+    form.setOnCloseRequest([&shell] { shell.hideCommand(); });
+
+    PopupMenu popup({.state = [&shell] { return shell.popupMenuState(); },
+                     .start = [&shell] { shell.startCommand(); },
+                     .stop = [&shell] { shell.stopCommand(); },
+                     .properties = [&shell] { shell.propertiesOpen(); },
+                     .about = [&windows] { windows.showMainWindow(); },
+                     .exit = [&shell] { shell.applicationExit(); }});
+    trayIcon.setContextMenu(&popup);
+    trayIcon.setOnLeftClick([&windows] { windows.showMainWindow(); });
+
+    // The end of the session and a request to terminate end the program
+    // as the Exit command does, settings saved.
+    TerminationSignals terminationSignals([&shell] { shell.applicationExit(); });
+    QObject::connect(&application, &QGuiApplication::commitDataRequest,
+                     [&shell] { shell.applicationExit(); });
+    QObject::connect(&application, &QCoreApplication::aboutToQuit,
+                     [&shell] { shell.applicationExit(); });
+
+    shell.startUp();
+    if (shell.ended()) {
+        return windows.exitStatus(); // ended before the event loop ran
+    }
+    return QApplication::exec();
+}

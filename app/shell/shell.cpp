@@ -1,0 +1,172 @@
+#include "shell/shell.hpp"
+
+#include <chrono>
+
+namespace vxorv {
+namespace {
+
+constexpr std::chrono::milliseconds retryInterval{5000};
+
+} // namespace
+
+QString versionLabelText(ProgramVersion program, std::uint8_t verMajor, std::uint8_t verMinor,
+                         std::uint8_t verBuild) {
+    return QStringLiteral("Version: %1.%2.%3 - WinVXBT.dll version: %4.%5.%6")
+        .arg(program.major)
+        .arg(program.minor)
+        .arg(program.revision)
+        .arg(unsigned{verMajor})
+        .arg(unsigned{verMinor})
+        .arg(unsigned{verBuild});
+}
+
+Shell::Shell(const ShellParts& parts, ProgramVersion version) : m_parts(parts), m_version(version) {
+    m_parts.RetryTimer.setOnTick([this] { onRetryTick(); });
+    m_parts.collection.setOnDeviceLost([this](const QString&) { onDeviceLost(); });
+}
+
+Shell::~Shell() {
+    m_parts.RetryTimer.setOnTick({});
+    m_parts.collection.setOnDeviceLost({});
+}
+
+void Shell::startUp() {
+    // The first call into the link library binds it: without it the program
+    // cannot work, so say which file is missing and why, and end.
+    std::uint8_t verMajor = 0;
+    std::uint8_t verMinor = 0;
+    std::uint8_t verBuild = 0;
+    if (!m_parts.library.VXBT_get_ver(&verMajor, &verMinor, &verBuild)) {
+        m_parts.messageBoxes.show(m_parts.library.bindingError(), MessageBoxes::Icon::Critical,
+                                  MessageBoxes::Buttons::Ok);
+        m_ended = true;
+        m_parts.windows.endProgram(1);
+        return;
+    }
+    m_parts.windows.setVersionText(versionLabelText(m_version, verMajor, verMinor, verBuild));
+
+    if (isFirstLaunch(m_parts.store)) {
+        m_parts.settings.AutoStartEnabled = true;
+        m_parts.flags.ThisWasFirstLaunch = true;
+        m_parts.windows.showPropertiesModal();
+        if (m_ended) {
+            return; // the program was ended while the dialog was open
+        }
+        if (m_parts.flags.FormPropertiesOK) {
+            m_parts.flags.SettingsForFirstLaunchCoerrectlyPerformed = true;
+            if (Status saved = saveSettings(m_parts.store, m_parts.settings, m_parts.MSComm1);
+                !saved) {
+                m_parts.messageBoxes.show(
+                    QStringLiteral("The settings could not be saved: %1").arg(saved.description()),
+                    MessageBoxes::Icon::Exclamation, MessageBoxes::Buttons::Ok);
+            }
+        } else {
+            m_parts.flags.SettingsForFirstLaunchCoerrectlyPerformed = false;
+        }
+        applicationStart(m_parts.flags.FormPropertiesOK);
+    } else {
+        applicationStart(true);
+    }
+    hideCommand();
+}
+
+void Shell::applicationStart(bool startAllowed) {
+    loadSettings(m_parts.store, m_parts.settings, m_parts.MSComm1);
+    m_parts.trayIcon.trayIconUpdate(TrayIcon::Picture::imgStopped,
+                                    applicationTitle + QStringLiteral(" (stopped) "));
+    if (startAllowed && m_parts.settings.AutoStartEnabled &&
+        !m_parts.collection.dataCollectionStart(false)) {
+        armRetry();
+    }
+}
+
+void Shell::armRetry() {
+    m_parts.RetryTimer.setInterval(retryInterval);
+    m_parts.RetryTimer.setEnabled(true);
+}
+
+void Shell::onRetryTick() {
+    if (m_ended || m_parts.windows.isPropertiesVisible()) {
+        return;
+    }
+    if (m_parts.collection.dataCollectionStart(false)) {
+        m_parts.RetryTimer.setEnabled(false);
+        m_resumeAfterLoss = false;
+    }
+}
+
+void Shell::onDeviceLost() {
+    // A link that drops and comes back must need no user action: retry as
+    // the auto-start does until the device is there again.
+    m_resumeAfterLoss = true;
+    armRetry();
+}
+
+void Shell::startCommand() {
+    (void)m_parts.collection.dataCollectionStart(true);
+}
+
+void Shell::stopCommand() {
+    m_parts.collection.dataCollectionStop();
+    // The user stopped: a device that returns later must not restart collection.
+    if (m_resumeAfterLoss) {
+        m_parts.RetryTimer.setEnabled(false);
+        m_resumeAfterLoss = false;
+    }
+}
+
+void Shell::hideCommand() {
+    if (m_parts.windows.notificationAreaAvailable()) {
+        m_parts.windows.hideMainWindow();
+    } else {
+        // Without an icon a hidden window could never be reached again.
+        m_parts.windows.minimizeMainWindow();
+    }
+}
+
+void Shell::propertiesOpen() {
+    if (!m_parts.collection.IsDataCollectionRunnning()) {
+        m_parts.windows.showPropertiesModeless();
+        return;
+    }
+    const MessageBoxes::Answer answer = m_parts.messageBoxes.show(
+        QStringLiteral("Before entering the communication settings dialog the data collection "
+                       "must be stopped. Do really you want to stop the data collection and "
+                       "enter the communication settings dilog?"),
+        MessageBoxes::Icon::Information, MessageBoxes::Buttons::YesNo);
+    if (answer == MessageBoxes::Answer::Yes) {
+        m_parts.collection.dataCollectionStop();
+        m_parts.windows.showPropertiesModal();
+    }
+}
+
+PopupMenuState Shell::popupMenuState() const {
+    if (m_parts.windows.isPropertiesVisible()) {
+        return {};
+    }
+    const bool running = m_parts.collection.IsDataCollectionRunnning();
+    return {.startEnabled = !running, .stopEnabled = running};
+}
+
+void Shell::applicationExit() {
+    if (m_ended) {
+        return;
+    }
+    m_ended = true;
+    m_parts.trayIcon.trayIconRemove();
+    int status = 0;
+    const FirstLaunchFlags& flags = m_parts.flags;
+    if (!flags.ThisWasFirstLaunch || flags.SettingsForFirstLaunchCoerrectlyPerformed) {
+        if (Status saved = saveSettings(m_parts.store, m_parts.settings, m_parts.MSComm1); !saved) {
+            m_parts.messageBoxes.show(
+                QStringLiteral("The settings could not be saved, so the changes made in this "
+                               "session are lost: %1")
+                    .arg(saved.description()),
+                MessageBoxes::Icon::Critical, MessageBoxes::Buttons::Ok);
+            status = 1;
+        }
+    }
+    m_parts.windows.endProgram(status);
+}
+
+} // namespace vxorv

@@ -1,0 +1,337 @@
+#include "shell/shell.hpp"
+
+#include "fake_shell_windows.hpp"
+#include "platform/fakes/fake_keystroke_injector.hpp"
+#include "platform/fakes/fake_link_library.hpp"
+#include "platform/fakes/fake_message_boxes.hpp"
+#include "platform/fakes/fake_serial_port.hpp"
+#include "platform/fakes/fake_settings_store.hpp"
+#include "platform/fakes/fake_timer.hpp"
+#include "platform/fakes/fake_tray_icon.hpp"
+#include "settings/dialog/properties_lists.hpp"
+
+#include <gtest/gtest.h>
+
+namespace vxorv {
+namespace {
+
+using namespace std::chrono_literals;
+using Picture = TrayIcon::Picture;
+
+const QString stoppedAtStartUp = QStringLiteral("Veltrix Orvex (stopped) ");
+const QString stopped = QStringLiteral("Veltrix Orvex (stopped)");
+const QString started = QStringLiteral("Veltrix Orvex (started)");
+const QString refusal =
+    QStringLiteral("You must setup properties at least once before starting the application.");
+
+class ShellTest : public testing::Test {
+  protected:
+    FakeSettingsStore store;
+    SettingsValues settings;
+    FirstLaunchFlags flags;
+    FakeSerialPort port;
+    FakeTimer polling;
+    FakeTimer retry;
+    FakeLinkLibrary library;
+    FakeKeystrokeInjector injector;
+    FakeTrayIcon tray;
+    FakeMessageBoxes boxes;
+    FakeShellWindows windows;
+    DataCollection collection{{port, polling, library, injector, tray, boxes, settings, flags}};
+    Shell shell{{store, settings, flags, port, collection, library, tray, boxes, retry, windows},
+                {2, 0, 3}};
+
+    void configuredBefore(bool autoStart) {
+        store.values[QStringLiteral("FirstRun/When")] = QStringLiteral("OK");
+        store.values[QStringLiteral("PROPERTIES/AutoStart")] =
+            autoStart ? QStringLiteral("1") : QStringLiteral("0");
+    }
+    void userConfirms() {
+        windows.userInModalDialog = [this] { propertiesAccepted(flags); };
+    }
+    void userCancels() {
+        windows.userInModalDialog = [this] { propertiesCancelled(flags); };
+    }
+    bool retryArmed() const { return retry.enabled() && retry.interval() == 5000ms; }
+    QStringList texts() const {
+        QStringList result;
+        for (const auto& box : boxes.shown) {
+            result << box.text;
+        }
+        return result;
+    }
+};
+
+TEST_F(ShellTest, FirstLaunchConfirmedSavesStartsSilentlyAndHides) {
+    userConfirms();
+    windows.userInModalDialog = [this] {
+        EXPECT_TRUE(settings.AutoStartEnabled); // the dialog shows auto start checked
+        EXPECT_TRUE(tray.updates.empty());      // no icon during the dialog
+        propertiesAccepted(flags);
+    };
+    shell.startUp();
+
+    EXPECT_EQ(windows.modalShown, 1);
+    EXPECT_TRUE(flags.ThisWasFirstLaunch);
+    EXPECT_TRUE(flags.SettingsForFirstLaunchCoerrectlyPerformed);
+    EXPECT_EQ(store.values.value(QStringLiteral("FirstRun/When")), QStringLiteral("OK"));
+    ASSERT_EQ(tray.updates.size(), 2u);
+    EXPECT_EQ(tray.updates[0], std::pair(Picture::imgStopped, stoppedAtStartUp));
+    EXPECT_EQ(tray.updates[1], std::pair(Picture::imgStarted, started));
+    EXPECT_TRUE(port.PortOpen());
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_FALSE(retry.enabled());
+    EXPECT_EQ(windows.mainHidden, 1);
+    EXPECT_FALSE(shell.ended());
+}
+
+TEST_F(ShellTest, FailedAutoStartRetriesEvery5000msUntilItStarts) {
+    userConfirms();
+    port.openFailure = QStringLiteral("no such device");
+    shell.startUp();
+    EXPECT_TRUE(boxes.shown.empty()) << "the auto-start is silent";
+    EXPECT_EQ(tray.picture(), Picture::imgStopped);
+    EXPECT_TRUE(retryArmed());
+
+    retry.tick();
+    retry.tick();
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_TRUE(retryArmed());
+
+    port.openFailure.clear();
+    retry.tick();
+    EXPECT_TRUE(port.PortOpen());
+    EXPECT_EQ(tray.tip(), started);
+    EXPECT_FALSE(retry.enabled());
+}
+
+TEST_F(ShellTest, RetryWaitsWhileThePropertiesDialogIsVisible) {
+    configuredBefore(true);
+    port.openFailure = QStringLiteral("busy");
+    shell.startUp();
+    port.openFailure.clear();
+
+    windows.propertiesVisible = true;
+    retry.tick();
+    EXPECT_FALSE(port.PortOpen());
+    EXPECT_TRUE(retryArmed());
+
+    windows.propertiesVisible = false;
+    retry.tick();
+    EXPECT_TRUE(port.PortOpen());
+    EXPECT_FALSE(retry.enabled());
+}
+
+TEST_F(ShellTest, ManualStartAndStopLeaveTheAutoStartRetryArmed) {
+    configuredBefore(true);
+    port.openFailure = QStringLiteral("busy");
+    shell.startUp();
+    port.openFailure.clear();
+
+    shell.startCommand();
+    shell.stopCommand();
+    EXPECT_TRUE(retryArmed());
+    retry.tick();
+    EXPECT_TRUE(port.PortOpen());
+}
+
+TEST_F(ShellTest, FirstLaunchCancelledStartsNothingRefusesStartAndSavesNothing) {
+    userCancels();
+    shell.startUp();
+
+    EXPECT_FALSE(flags.SettingsForFirstLaunchCoerrectlyPerformed);
+    EXPECT_EQ(tray.updates.back(), std::pair(Picture::imgStopped, stoppedAtStartUp));
+    EXPECT_FALSE(port.PortOpen());
+    EXPECT_FALSE(retry.enabled());
+
+    shell.startCommand();
+    EXPECT_EQ(texts(), QStringList{refusal});
+    EXPECT_FALSE(port.PortOpen());
+
+    shell.applicationExit();
+    EXPECT_TRUE(store.writes.isEmpty()) << "the next launch is again a first launch";
+    EXPECT_EQ(tray.removals, 1);
+    EXPECT_EQ(windows.endStatus, 0);
+}
+
+TEST_F(ShellTest, FirstLaunchCancelledThenConfirmedLaterAllowsStartAndSavesAtExit) {
+    userCancels();
+    shell.startUp();
+
+    shell.propertiesOpen();
+    EXPECT_EQ(windows.modelessShown, 1);
+    propertiesAccepted(flags); // OK in the modeless dialog
+    windows.propertiesVisible = false;
+
+    shell.startCommand();
+    EXPECT_TRUE(port.PortOpen());
+    EXPECT_TRUE(boxes.shown.empty());
+
+    shell.applicationExit();
+    EXPECT_EQ(store.values.value(QStringLiteral("FirstRun/When")), QStringLiteral("OK"));
+    EXPECT_EQ(store.writes.size(), 7);
+}
+
+TEST_F(ShellTest, LaterLaunchStartsOnlyWithAutoStart) {
+    configuredBefore(false);
+    shell.startUp();
+    EXPECT_EQ(windows.modalShown, 0);
+    EXPECT_FALSE(flags.ThisWasFirstLaunch);
+    EXPECT_EQ(tray.updates, (std::vector{std::pair(Picture::imgStopped, stoppedAtStartUp)}));
+    EXPECT_FALSE(port.PortOpen());
+    EXPECT_FALSE(retry.enabled());
+    EXPECT_TRUE(store.writes.isEmpty());
+}
+
+TEST_F(ShellTest, LaterLaunchLoadsTheStoredPortBeforeStarting) {
+    configuredBefore(true);
+    store.values[QStringLiteral("PROPERTIES/MSCOMMCommPort")] = QStringLiteral("7");
+    store.values[QStringLiteral("PROPERTIES/VXBlueToothSecurity")] = QStringLiteral("1");
+    shell.startUp();
+    EXPECT_EQ(port.CommPort(), 7);
+    EXPECT_TRUE(port.PortOpen());
+    EXPECT_TRUE(library.calls.contains(QStringLiteral("init 0 4096 5 1 1")));
+}
+
+TEST_F(ShellTest, VersionLabelShowsBothVersionsWithoutPadding) {
+    configuredBefore(false);
+    shell.startUp();
+    EXPECT_EQ(windows.versionText, QStringLiteral("Version: 2.0.3 - WinVXBT.dll version: 2.0.0"));
+    EXPECT_EQ(versionLabelText({12, 0, 30}, 255, 7, 0),
+              QStringLiteral("Version: 12.0.30 - WinVXBT.dll version: 255.7.0"));
+}
+
+TEST_F(ShellTest, MissingLibraryEndsStartUpWithItsReasonAndAFailureStatus) {
+    library.missing = QStringLiteral("Cannot load the link library libwinvxbt.so: not found");
+    shell.startUp();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, library.missing);
+    EXPECT_EQ(boxes.shown[0].icon, MessageBoxes::Icon::Critical);
+    EXPECT_EQ(windows.endStatus, 1);
+    EXPECT_TRUE(shell.ended());
+    EXPECT_EQ(windows.modalShown, 0);
+    EXPECT_TRUE(tray.updates.empty());
+}
+
+TEST_F(ShellTest, PropertiesWhileCollectingAsksFirst) {
+    configuredBefore(true);
+    shell.startUp();
+    ASSERT_TRUE(port.PortOpen());
+
+    boxes.answer = MessageBoxes::Answer::No;
+    shell.propertiesOpen();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text,
+              QStringLiteral("Before entering the communication settings dialog the data "
+                             "collection must be stopped. Do really you want to stop the data "
+                             "collection and enter the communication settings dilog?"));
+    EXPECT_EQ(boxes.shown[0].icon, MessageBoxes::Icon::Information);
+    EXPECT_EQ(boxes.shown[0].buttons, MessageBoxes::Buttons::YesNo);
+    EXPECT_TRUE(port.PortOpen());
+    EXPECT_EQ(windows.modalShown + windows.modelessShown, 0);
+
+    boxes.answer = MessageBoxes::Answer::Yes;
+    shell.propertiesOpen();
+    EXPECT_EQ(windows.modalShown, 1);
+    EXPECT_FALSE(port.PortOpen()) << "collection stays stopped after the dialog";
+    EXPECT_EQ(tray.tip(), stopped);
+}
+
+TEST_F(ShellTest, PropertiesWhileStoppedOpensModelessWithoutAsking) {
+    configuredBefore(false);
+    shell.startUp();
+    shell.propertiesOpen();
+    EXPECT_EQ(windows.modelessShown, 1);
+    EXPECT_TRUE(boxes.shown.empty());
+    shell.startCommand(); // the main window's Start still works
+    EXPECT_TRUE(port.PortOpen());
+}
+
+TEST_F(ShellTest, PopupMenuEnablesStartOrStopByTheStateOfTheMoment) {
+    configuredBefore(false);
+    shell.startUp();
+    auto state = [this] {
+        const PopupMenuState s = shell.popupMenuState();
+        return std::pair(s.startEnabled, s.stopEnabled);
+    };
+    EXPECT_EQ(state(), std::pair(true, false));
+    shell.startCommand();
+    EXPECT_EQ(state(), std::pair(false, true));
+    windows.propertiesVisible = true;
+    EXPECT_EQ(state(), std::pair(false, false));
+}
+
+TEST_F(ShellTest, ExitWhileCollectingSavesWithoutStopping) {
+    configuredBefore(true);
+    shell.startUp();
+    store.writes.clear();
+
+    shell.applicationExit();
+    shell.applicationExit(); // a second request (SIGTERM after Exit) does nothing more
+    EXPECT_EQ(tray.removals, 1);
+    EXPECT_EQ(store.writes.size(), 7);
+    EXPECT_TRUE(port.PortOpen()) << "no stop procedure runs";
+    EXPECT_EQ(windows.endStatus, 0);
+    EXPECT_TRUE(shell.ended());
+}
+
+TEST_F(ShellTest, FailedSaveAtExitIsReportedWithItsReason) {
+    configuredBefore(false);
+    shell.startUp();
+    store.refuseWrites = true;
+    shell.applicationExit();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(boxes.shown[0].text.contains(QStringLiteral("disk full")));
+    EXPECT_EQ(boxes.shown[0].icon, MessageBoxes::Icon::Critical);
+    EXPECT_EQ(windows.endStatus, 1);
+}
+
+TEST_F(ShellTest, ExitDuringTheFirstLaunchDialogEndsStartUp) {
+    windows.userInModalDialog = [this] { shell.applicationExit(); };
+    shell.startUp();
+    EXPECT_TRUE(shell.ended());
+    EXPECT_TRUE(store.writes.isEmpty());
+    EXPECT_TRUE(tray.updates.empty()) << "start-up does not go on after the exit";
+    EXPECT_EQ(windows.mainHidden, 0);
+}
+
+TEST_F(ShellTest, VanishedDeviceResumesByItselfWhenItReturns) {
+    configuredBefore(true);
+    shell.startUp();
+    ASSERT_TRUE(port.PortOpen());
+
+    port.loseDevice(QStringLiteral("device removed"));
+    EXPECT_EQ(tray.tip(), stopped);
+    EXPECT_TRUE(retryArmed());
+
+    port.openFailure = QStringLiteral("no such device");
+    retry.tick();
+    EXPECT_TRUE(retryArmed());
+    EXPECT_TRUE(boxes.shown.empty());
+
+    port.openFailure.clear();
+    retry.tick();
+    EXPECT_TRUE(port.PortOpen());
+    EXPECT_EQ(tray.tip(), started);
+    EXPECT_FALSE(retry.enabled());
+}
+
+TEST_F(ShellTest, StopAfterAVanishedDeviceEndsTheRetry) {
+    configuredBefore(true);
+    shell.startUp();
+    port.loseDevice(QStringLiteral("device removed"));
+    shell.stopCommand();
+    EXPECT_FALSE(retry.enabled());
+}
+
+TEST_F(ShellTest, WithoutANotificationAreaTheWindowIsMinimisedNotHidden) {
+    configuredBefore(false);
+    windows.trayAvailable = false;
+    shell.startUp();
+    shell.hideCommand();
+    EXPECT_EQ(windows.mainHidden, 0);
+    EXPECT_EQ(windows.mainMinimized, 2);
+}
+
+} // namespace
+} // namespace vxorv
