@@ -1,0 +1,12 @@
+// A test main for tests that need a QCoreApplication (event loop, serial
+// ports, timers).
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    QCoreApplication application(argc, argv);
+    return RUN_ALL_TESTS();
+}

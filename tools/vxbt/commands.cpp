@@ -1,0 +1,16 @@
+#include "command.hpp"
+
+namespace vxorv::vxbt {
+
+const std::vector<Command>& allCommands() {
+    // One line per subcommand.
+    static const std::vector<Command> commands{
+        frameCommand(),
+        decodeCommand(),
+        keysCommand(),
+        sendCommand(),
+    };
+    return commands;
+}
+
+} // namespace vxorv::vxbt
