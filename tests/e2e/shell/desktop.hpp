@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QImage>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <functional>
+
+namespace vxorv::e2e {
+
+// What the test sees of the X desktop, through xdotool and screen grabs.
+
+// Output of `xdotool args...`, trimmed; empty when it failed.
+QString xdotool(const QStringList& args);
+// Visible windows of the program (by its X class name), newest last.
+QStringList visibleWindows(const QString& className);
+QStringList windowsNamed(const QString& name);
+QRect windowGeometry(const QString& window);
+
+QImage grabScreen();
+// Saves a screenshot as a test artifact; returns its path.
+QString saveArtifact(const QString& name);
+
+// The darkness of the text in each line of a menu picture, top to bottom:
+// the smallest grey level per band of non-background rows, separators left
+// out. Enabled items write in near black, disabled ones in grey.
+std::vector<int> menuTextDarkness(const QImage& menu);
+
+// Processes events until `done` is true or `timeout` passes.
+bool waitFor(const std::function<bool()>& done,
+             std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+} // namespace vxorv::e2e

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <chrono>
+#include <cstdint>
+
+namespace vxorv::e2e {
+
+// The remote scanner on a pseudo-terminal: the program opens the slave side
+// through a fixed link (the device its port 1 is mapped to), this side holds
+// the master. The device can vanish and come back on a new terminal.
+class RemoteDevice {
+  public:
+    explicit RemoteDevice(QString linkPath);
+    ~RemoteDevice();
+    RemoteDevice(const RemoteDevice&) = delete;
+    RemoteDevice& operator=(const RemoteDevice&) = delete;
+
+    QString slavePath() const { return m_slavePath; }
+    void vanish();
+    void reappear();
+
+    // Sends `message` as one framed data frame with the next sequence number
+    // and returns the one-byte reply, or -1 when none came in time.
+    int sendMessage(const QByteArray& message,
+                    std::chrono::milliseconds timeout = std::chrono::seconds(3));
+    // Sends bytes as they are.
+    void writeRaw(const QByteArray& bytes);
+
+  private:
+    void open();
+    int readByte(std::chrono::milliseconds timeout);
+
+    QString m_linkPath;
+    QString m_slavePath;
+    int m_master = -1;
+    std::uint8_t m_sequence = 0;
+};
+
+// Whether process `pid` has `path` open (as its resolved device path).
+bool processHasOpen(qint64 pid, const QString& path);
+
+} // namespace vxorv::e2e

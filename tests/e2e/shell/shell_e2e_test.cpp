@@ -1,0 +1,198 @@
+// The whole program under a real X server (xvfb-run) with trayer as the
+// notification area: the real VXORV and its real link library, a
+// pseudo-terminal as the remote device, and a sink window that records what
+// is typed. Screenshots of each step are kept as artifacts.
+
+#include "desktop.hpp"
+#include "remote_device.hpp"
+#include "typing_sink.hpp"
+
+#include <QApplication>
+#include <QDir>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace vxorv::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+
+const QString program = QStringLiteral(VXORV_PROGRAM);
+const QString settingsCaption = QStringLiteral("VX Orvex -  Properties");
+
+class ShellEndToEnd : public testing::Test {
+  protected:
+    QTemporaryDir home;
+    QString iniPath;
+    std::unique_ptr<RemoteDevice> device;
+    QProcess trayer;
+    QProcess vxorv;
+    TypingSink sink;
+
+    void SetUp() override {
+        ASSERT_TRUE(home.isValid());
+        iniPath = home.filePath(QStringLiteral("VXORV/VXORV.ini"));
+        device = std::make_unique<RemoteDevice>(home.filePath(QStringLiteral("scanner")));
+        // Port 1 is the scanner; nothing else is configured: a first launch.
+        QSettings ini(iniPath, QSettings::IniFormat);
+        ini.setValue(QStringLiteral("Ports/COM1"), home.filePath(QStringLiteral("scanner")));
+        ini.sync();
+
+        trayer.start(QStringLiteral("trayer"),
+                     {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+                      QStringLiteral("right"), QStringLiteral("--widthtype"),
+                      QStringLiteral("request"), QStringLiteral("--height"), QStringLiteral("24"),
+                      QStringLiteral("--SetDockType"), QStringLiteral("true")});
+        ASSERT_TRUE(trayer.waitForStarted());
+        ASSERT_TRUE(waitFor([] { return !visibleWindows(QStringLiteral("panel")).isEmpty(); }));
+        ASSERT_TRUE(sink.showAndFocus());
+
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
+        vxorv.setProcessEnvironment(environment);
+        vxorv.setProcessChannelMode(QProcess::ForwardedChannels);
+    }
+
+    void TearDown() override {
+        if (vxorv.state() != QProcess::NotRunning) {
+            vxorv.kill();
+            vxorv.waitForFinished();
+        }
+        trayer.kill();
+        trayer.waitForFinished();
+    }
+
+    bool portOpen() { return processHasOpen(vxorv.processId(), device->slavePath()); }
+
+    // Sends each message as a frame, expects ACK for each, and waits until
+    // the sink shows all of them typed.
+    void typeThrough(const QList<QByteArray>& messages, const QString& expected) {
+        sink.clear();
+        for (const QByteArray& message : messages) {
+            EXPECT_EQ(device->sendMessage(message), 0x06) << message.constData();
+        }
+        sink.collect([&] { return sink.transcript().size() >= expected.size(); }, 300, 15000);
+        EXPECT_EQ(sink.transcript(), expected);
+    }
+
+    QString iniValue(const QString& key) {
+        return QSettings(iniPath, QSettings::IniFormat).value(key).toString();
+    }
+};
+
+TEST_F(ShellEndToEnd, FirstLaunchCollectionDeviceLossTrayAndTermination) {
+    vxorv.start(program, {});
+    ASSERT_TRUE(vxorv.waitForStarted());
+
+    SCOPED_TRACE("the first launch shows the properties dialog");
+    ASSERT_TRUE(waitFor([] { return !windowsNamed(settingsCaption).isEmpty(); }));
+    const QString dialog = windowsNamed(settingsCaption).first();
+    waitFor([] { return false; }, 500ms);
+    saveArtifact(QStringLiteral("1-first-launch-dialog.png"));
+    EXPECT_FALSE(iniValue(QStringLiteral("FirstRun/When")).size()) << "nothing saved yet";
+
+    SCOPED_TRACE("OK with the link protocol enabled saves and auto-starts");
+    // The focus starts in the baud rate list; the security list is ten stops on.
+    QStringList keys{QStringLiteral("key"), QStringLiteral("--window"), dialog};
+    for (int i = 0; i < 10; ++i) {
+        keys << QStringLiteral("Tab");
+    }
+    keys << QStringLiteral("Down");
+    xdotool(keys);
+    waitFor([] { return false; }, 300ms);
+    saveArtifact(QStringLiteral("2-dialog-protocol-enabled.png"));
+    xdotool({QStringLiteral("key"), QStringLiteral("--window"), dialog, QStringLiteral("alt+o")});
+    ASSERT_TRUE(waitFor([] { return windowsNamed(settingsCaption).isEmpty(); }));
+    ASSERT_TRUE(waitFor([this] { return portOpen(); }));
+    EXPECT_EQ(iniValue(QStringLiteral("FirstRun/When")), QStringLiteral("OK"));
+    EXPECT_EQ(iniValue(QStringLiteral("PROPERTIES/VXBlueToothSecurity")), QStringLiteral("1"));
+    ASSERT_TRUE(sink.showAndFocus());
+
+    SCOPED_TRACE("framed messages are acknowledged and typed exactly");
+    typeThrough({QByteArray("Hello, scanner!\r"), QByteArray("4006381333931\r"),
+                 QByteArray("{braces} + ^carets~ %100\t(done)\r")},
+                QStringLiteral("Hello, scanner!{ENTER}4006381333931{ENTER}{braces} + ^carets~ "
+                               "%100{TAB}(done){ENTER}"));
+
+    SCOPED_TRACE("the tray icon and its menu");
+    sink.hide(); // it covers the whole screen, the notification area included
+    waitFor([] { return false; }, 300ms);
+    const QStringList icons = visibleWindows(QStringLiteral("VXORV"));
+    ASSERT_EQ(icons.size(), 1) << "only the icon is visible: the main window is hidden";
+    const QRect icon = windowGeometry(icons.first());
+    EXPECT_EQ(icon.size(), QSize(22, 22));
+    xdotool({QStringLiteral("mousemove"), QString::number(icon.center().x()),
+             QString::number(icon.center().y())});
+    waitFor([] { return visibleWindows(QStringLiteral("VXORV")).size() > 1; }, 3s);
+    saveArtifact(QStringLiteral("3-tray-tip-started.png"));
+    xdotool({QStringLiteral("click"), QStringLiteral("3")});
+    QRect menu;
+    ASSERT_TRUE(waitFor([&] {
+        for (const QString& window : visibleWindows(QStringLiteral("VXORV"))) {
+            menu = windowGeometry(window);
+            if (menu.height() > 80) {
+                return true;
+            }
+        }
+        return false;
+    }));
+    waitFor([] { return false; }, 300ms);
+    saveArtifact(QStringLiteral("4-tray-menu-collecting.png"));
+    const std::vector<int> darkness = menuTextDarkness(grabScreen().copy(menu));
+    ASSERT_EQ(darkness.size(), 5u) << "Start, Stop, Properties, About, Exit";
+    EXPECT_GT(darkness[0], 100) << "Start is disabled while collecting";
+    for (std::size_t item = 1; item < 5; ++item) {
+        EXPECT_LT(darkness[item], 100) << "item " << item << " is enabled";
+    }
+    xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+    ASSERT_TRUE(waitFor([] { return visibleWindows(QStringLiteral("VXORV")).size() == 1; }));
+    ASSERT_TRUE(sink.showAndFocus());
+
+    SCOPED_TRACE("the device vanishes and returns: typing resumes by itself");
+    device->vanish();
+    const bool closed = waitFor([this] { return !portOpen(); });
+    saveArtifact(QStringLiteral("5-device-vanished.png"));
+    ASSERT_TRUE(closed);
+    waitFor([] { return false; }, 1s);
+    device->reappear();
+    ASSERT_TRUE(waitFor([this] { return portOpen(); }, 15s)) << "the retry reopens the port";
+    typeThrough({QByteArray("back again\r")}, QStringLiteral("back again{ENTER}"));
+
+    SCOPED_TRACE("SIGTERM saves the settings and ends the program");
+    QSettings(iniPath, QSettings::IniFormat).remove(QStringLiteral("PROPERTIES"));
+    ::kill(static_cast<pid_t>(vxorv.processId()), SIGTERM);
+    ASSERT_TRUE(vxorv.waitForFinished(10000));
+    EXPECT_EQ(vxorv.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(vxorv.exitCode(), 0);
+    EXPECT_EQ(iniValue(QStringLiteral("PROPERTIES/VXBlueToothSecurity")), QStringLiteral("1"));
+    EXPECT_EQ(iniValue(QStringLiteral("PROPERTIES/AutoStart")), QStringLiteral("1"));
+    EXPECT_TRUE(visibleWindows(QStringLiteral("VXORV")).isEmpty()) << "the icon is gone";
+}
+
+TEST_F(ShellEndToEnd, MissingLibraryIsReportedAndEndsWithFailure) {
+    // A copy of the program without the library beside it, and no install.
+    QTemporaryDir lonely;
+    const QString copy = lonely.filePath(QStringLiteral("VXORV"));
+    ASSERT_TRUE(QFile::copy(program, copy));
+    vxorv.start(copy, {});
+    ASSERT_TRUE(waitFor([] { return !windowsNamed(QStringLiteral("VX Orvex")).isEmpty(); }));
+    saveArtifact(QStringLiteral("7-missing-library.png"));
+    xdotool({QStringLiteral("key"), QStringLiteral("--window"),
+             windowsNamed(QStringLiteral("VX Orvex")).first(), QStringLiteral("Return")});
+    ASSERT_TRUE(vxorv.waitForFinished(10000));
+    EXPECT_EQ(vxorv.exitCode(), 1);
+    EXPECT_FALSE(QFile::exists(iniPath) && !iniValue(QStringLiteral("FirstRun/When")).isEmpty());
+}
+
+} // namespace
+} // namespace vxorv::e2e
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
