@@ -42,6 +42,7 @@ Command frameCommand();
 Command decodeCommand();
 Command keysCommand();
 Command sendCommand();
+Command typeCommand();
 
 // The options of one subcommand: "--name value", "--name=value" or a flag.
 class Options {

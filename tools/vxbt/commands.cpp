@@ -9,6 +9,7 @@ const std::vector<Command>& allCommands() {
         decodeCommand(),
         keysCommand(),
         sendCommand(),
+        typeCommand(),
     };
     return commands;
 }

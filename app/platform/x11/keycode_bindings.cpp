@@ -66,15 +66,19 @@ KeycodeBindings::Clock::time_point KeycodeBindings::quietAt() const {
     return quiet;
 }
 
-std::vector<Keycode> KeycodeBindings::releaseAll() {
+std::vector<Keycode> KeycodeBindings::releaseDue(Clock::time_point now) {
     std::vector<Keycode> released;
     for (Slot& slot : m_slots) {
-        if (slot.keysym != 0) {
+        if (slot.keysym != 0 && slot.handled + m_timing.hold <= now) {
             released.push_back(slot.keycode);
             slot.keysym = 0;
         }
     }
     return released;
+}
+
+std::vector<Keycode> KeycodeBindings::releaseAll() {
+    return releaseDue(Clock::time_point::max());
 }
 
 KeycodeBindings::Slot* KeycodeBindings::find(Keysym keysym) {

@@ -59,8 +59,10 @@ class KeycodeBindings {
 
     // When all current bindings may be restored.
     Clock::time_point quietAt() const;
-    // Forgets all bindings and returns their keycodes, for the caller to
-    // restore (not before quietAt()).
+    // Forgets the bindings that may be restored at `now` and returns their
+    // keycodes, for the caller to restore.
+    std::vector<Keycode> releaseDue(Clock::time_point now);
+    // Forgets all bindings and returns their keycodes.
     std::vector<Keycode> releaseAll();
 
   private:

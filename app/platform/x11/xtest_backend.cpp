@@ -8,8 +8,10 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
+#include <chrono>
 #include <cstdlib>
 #include <optional>
 #include <thread>
@@ -78,6 +80,11 @@ bool selectsControl(Keysym keysym) {
     return keysym == XK_Control_L || keysym == XK_Control_R;
 }
 
+// How long idle() may hold up the typing thread to restore borrowed keycodes
+// (after a short message it needs about 100 ms), and how long exiting may.
+constexpr auto idlePatience = std::chrono::milliseconds(250);
+constexpr auto exitPatience = std::chrono::seconds(2);
+
 struct KeymapFree {
     void operator()(XkbDescPtr desc) const { XkbFreeKeyboard(desc, 0, True); }
 };
@@ -88,7 +95,7 @@ class XTestBackend::Session {
   public:
     explicit Session(Display* display) : m_display(display) {}
     ~Session() {
-        finish();
+        finish(exitPatience, true);
         XCloseDisplay(m_display);
     }
     Session(const Session&) = delete;
@@ -126,22 +133,23 @@ class XTestBackend::Session {
         return true;
     }
 
-    // Restores what begin() switched off and the borrowed keycodes.
-    void finish() {
-        if (!m_running) {
-            return;
-        }
+    // Restores what begin() switched off, and the borrowed keycodes once that
+    // is safe, waiting for them at most `patience`. Keycodes not yet safe to
+    // restore stay bound (harmlessly: nothing else uses them) until a later
+    // call; at exit they are restored after the wait whatever it left.
+    void finish(KeycodeBindings::Clock::duration patience, bool exiting) {
         if (m_lockedModifiers != 0) {
             XkbLockModifiers(m_display, XkbUseCoreKbd, m_lockedModifiers, m_lockedModifiers);
             m_lockedModifiers = 0;
             XFlush(m_display);
         }
-        std::this_thread::sleep_until(m_bindings.quietAt());
-        const std::vector<Keycode> borrowed = m_bindings.releaseAll();
-        if (!borrowed.empty()) {
-            for (Keycode keycode : borrowed) {
-                setKeysym(keycode, NoSymbol);
-            }
+        std::this_thread::sleep_until(
+            std::min(m_bindings.quietAt(), KeycodeBindings::Clock::now() + patience));
+        const std::vector<Keycode> restorable =
+            exiting ? m_bindings.releaseAll()
+                    : m_bindings.releaseDue(KeycodeBindings::Clock::now());
+        for (Keycode keycode : restorable) {
+            setKeysym(keycode, NoSymbol);
         }
         XSync(m_display, False);
         discardEvents();
@@ -348,7 +356,7 @@ bool XTestBackend::type(const KeyEvent& event) {
 }
 
 void XTestBackend::idle() {
-    m_session->finish();
+    m_session->finish(idlePatience, false);
 }
 
 } // namespace vxorv

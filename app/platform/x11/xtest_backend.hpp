@@ -27,9 +27,10 @@ class XTestBackend final : public KeystrokeBackend {
     XTestBackend& operator=(const XTestBackend&) = delete;
 
     bool type(const KeyEvent& event) override;
-    // Switches the locks back on, then blocks until the borrowed keycodes may
-    // be restored (see KeycodeBindings: 100 ms after the focused client has
-    // surely handled their last key) and restores them.
+    // Switches the locks back on and restores the borrowed keycodes that may
+    // be restored (see KeycodeBindings), waiting up to 250 ms for them; any
+    // left are restored by a later idle() or on destruction, which waits up to
+    // 2 s for them.
     void idle() override;
 
   private:

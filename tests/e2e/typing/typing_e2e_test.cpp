@@ -10,6 +10,8 @@
 #include "x_keyboard.hpp"
 
 #include <QApplication>
+#include <QFile>
+#include <QProcess>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -169,9 +171,12 @@ class TypingEndToEnd : public testing::TestWithParam<Desktop> {
         return sink->transcript();
     }
 
+    // Caps Lock is back once the queue has run empty; borrowed keycodes may
+    // stay bound a little longer, but not past the injector's end.
     void expectKeyboardAsFound() {
-        EXPECT_EQ(m_x.keymap(), m_keymapBefore) << "borrowed keycodes were not restored";
         EXPECT_EQ(m_x.capsLock(), GetParam().capsLock) << "Caps Lock was not restored";
+        m_injector.reset();
+        EXPECT_EQ(m_x.keymap(), m_keymapBefore) << "borrowed keycodes were not restored";
     }
 
     XKeyboard m_x;
@@ -243,6 +248,52 @@ TEST(TypingExit, FinishesQueuedTypingAndRestoresTheKeymapWhenDestroyed) {
     owner.join();
     EXPECT_TRUE(sameText(sink->transcript(), QString::fromStdU32String(text)));
     EXPECT_EQ(x.keymap(), keymapBefore);
+}
+
+// `vxbt type` as a user runs it: bytes in, keys typed, exit when done.
+int runVxbtType(const QByteArray& bytes, const QStringList& args, QString* errors = nullptr,
+                const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
+    QProcess vxbt;
+    vxbt.setProcessEnvironment(environment);
+    vxbt.start(QStringLiteral(VXBT_PATH), QStringList{QStringLiteral("type")} + args);
+    vxbt.write(bytes);
+    vxbt.closeWriteChannel();
+    sink->collect([&] { return vxbt.state() == QProcess::NotRunning; });
+    if (errors != nullptr) {
+        *errors = QString::fromUtf8(vxbt.readAllStandardError());
+    }
+    return vxbt.exitStatus() == QProcess::NormalExit ? vxbt.exitCode() : -1;
+}
+
+TEST(VxbtType, TypesReceivedBytesAsVxorvWould) {
+    XKeyboard::setLayout("de");
+    sink->clear();
+    // Mode 1: 131 is Enter, 154 holds Ctrl for the next key, 155 is the euro
+    // sign, 156..254 become spaces and 255 stays; the data's own caret and
+    // brackets are typed as they are.
+    EXPECT_EQ(runVxbtType("AB\x83\x9a"
+                          "c(1+2)^3 [x] \xe4\xff\x9b",
+                          {"--mode", "1"}),
+              0);
+    EXPECT_TRUE(sameText(sink->transcript(), QStringLiteral("AB{ENTER}^c(1+2)^3 [x]  ÿ€")));
+    sink->clear();
+    EXPECT_EQ(runVxbtType("\x80\x83\r\nz", {}), 0); // mode 0: € and ƒ, CR LF is one Enter
+    EXPECT_TRUE(sameText(sink->transcript(), QStringLiteral("€ƒ{ENTER}z")));
+    XKeyboard::setLayout("us");
+}
+
+TEST(VxbtType, FailsWithTheReasonWhenNothingCanType) {
+    if (QFile::exists(QStringLiteral("/dev/uinput"))) {
+        GTEST_SKIP() << "this machine can type through /dev/uinput";
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    QString errors;
+    EXPECT_EQ(runVxbtType("abc", {}, &errors, environment), 1);
+    EXPECT_TRUE(errors.contains(QStringLiteral("DISPLAY is not set"))) << errors.toStdString();
+    EXPECT_TRUE(errors.contains(QStringLiteral("/dev/uinput does not exist")))
+        << errors.toStdString();
 }
 
 } // namespace

@@ -80,16 +80,18 @@ TEST(KeycodeBindings, WaitsForASlowClientToHandleTheLastKeyBeforeRebinding) {
     EXPECT_EQ(paced.quietAt(), t0 + 352ms);
 }
 
-TEST(KeycodeBindings, ReleasesEverythingOnceTheLastHoldHasPassed) {
+TEST(KeycodeBindings, ReleasesEachBindingOnceItsHoldHasPassed) {
     KeycodeBindings bindings({100ms, 0ms, 0ms});
     bindings.setSpares({200, 201, 202});
     EXPECT_EQ(bindings.quietAt(), Clock::time_point{});
-    bindings.typed(bindings.lease(alpha, t0)->keycode, t0 + 40ms);
-    bindings.typed(bindings.lease(beta, t0)->keycode, t0);
+    bindings.typed(bindings.lease(alpha, t0)->keycode, t0);
+    bindings.typed(bindings.lease(beta, t0)->keycode, t0 + 40ms);
     EXPECT_EQ(bindings.quietAt(), t0 + 140ms);
 
-    EXPECT_EQ(bindings.releaseAll(), (std::vector<Keycode>{200, 201}));
-    EXPECT_EQ(bindings.boundTo(200), 0u);
+    EXPECT_EQ(bindings.releaseDue(t0 + 120ms), (std::vector<Keycode>{200}));
+    EXPECT_EQ(bindings.boundTo(201), beta);
+    EXPECT_EQ(bindings.releaseAll(), (std::vector<Keycode>{201}));
+    EXPECT_EQ(bindings.boundTo(201), 0u);
     const auto fresh = bindings.lease(gamma, t0 + 150ms);
     ASSERT_TRUE(fresh);
     EXPECT_EQ(fresh->notBefore, t0 + 150ms); // restored keycodes are free at once
