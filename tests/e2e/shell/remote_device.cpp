@@ -78,13 +78,34 @@ int RemoteDevice::readByte(std::chrono::milliseconds timeout) {
     return ::read(m_master, &byte, 1) == 1 ? byte : -1;
 }
 
-int RemoteDevice::sendMessage(const QByteArray& message, std::chrono::milliseconds timeout) {
-    const auto* data = reinterpret_cast<const std::uint8_t*>(message.constData());
-    const std::vector<std::uint8_t> frame = vxbt::encode_frame(
-        vxbt::ctrl_data | 1, m_sequence++, {data, static_cast<std::size_t>(message.size())});
+int RemoteDevice::sendFrame(std::uint8_t ctrl, const QByteArray& payload,
+                            std::chrono::milliseconds timeout) {
+    const auto* data = reinterpret_cast<const std::uint8_t*>(payload.constData());
+    const std::vector<std::uint8_t> frame =
+        vxbt::encode_frame(ctrl, m_sequence++, {data, static_cast<std::size_t>(payload.size())});
     writeRaw(QByteArray(reinterpret_cast<const char*>(frame.data()),
                         static_cast<qsizetype>(frame.size())));
     return readByte(timeout);
+}
+
+int RemoteDevice::sendMessage(const QByteArray& message, std::chrono::milliseconds timeout) {
+    // Kind 1 restarts the sequence numbering: the program may have missed frames.
+    return sendFrame(vxbt::ctrl_data | 1, message, timeout);
+}
+
+bool RemoteDevice::sendFragmented(const QByteArray& message, std::chrono::milliseconds timeout) {
+    constexpr qsizetype fragment = 300;
+    for (qsizetype at = 0; at < message.size(); at += fragment) {
+        const bool first = at == 0;
+        const bool last = at + fragment >= message.size();
+        const auto ctrl =
+            static_cast<std::uint8_t>(vxbt::ctrl_data | (first ? 1 : 0) |
+                                      (last ? 0 : vxbt::ctrl_more) | (first ? 0 : vxbt::ctrl_cont));
+        if (sendFrame(ctrl, message.mid(at, fragment), timeout) != 0x06) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool processHasOpen(qint64 pid, const QString& path) {

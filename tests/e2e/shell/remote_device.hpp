@@ -26,12 +26,18 @@ class RemoteDevice {
     // and returns the one-byte reply, or -1 when none came in time.
     int sendMessage(const QByteArray& message,
                     std::chrono::milliseconds timeout = std::chrono::seconds(3));
+    // Sends a message of up to 4096 bytes in fragments; true when every
+    // frame was acknowledged.
+    bool sendFragmented(const QByteArray& message,
+                        std::chrono::milliseconds timeout = std::chrono::seconds(3));
     // Sends bytes as they are.
     void writeRaw(const QByteArray& bytes);
+    // The next one-byte reply, or -1 when none came in time.
+    int readByte(std::chrono::milliseconds timeout);
 
   private:
     void open();
-    int readByte(std::chrono::milliseconds timeout);
+    int sendFrame(std::uint8_t ctrl, const QByteArray& payload, std::chrono::milliseconds timeout);
 
     QString m_linkPath;
     QString m_slavePath;
