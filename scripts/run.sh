@@ -5,5 +5,10 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset default
 cmake --build --preset default
-echo "Built the winvxbt library and its tools in build/default."
-echo "The desktop program VXORV is not part of this build yet."
+if [[ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
+    echo "Built VXORV in build/default. There is no display to start it on;"
+    echo "scripts/demo.sh shows it at work on a virtual one."
+    exit 0
+fi
+echo "Starting VXORV: it lives in the notification area (the first launch opens its settings)."
+exec build/default/app/shell/VXORV
