@@ -156,7 +156,10 @@ void QtSerialPort::onError(QSerialPort::SerialPortError error) {
                       .arg(m_commPort)
                       .arg(m_devicePath, m_port.errorString());
     m_port.close();
-    raise(CommEventDeviceLost);
+    // The error may surface inside Output, within another handler; the event
+    // comes from the event loop, one at a time like every other.
+    QMetaObject::invokeMethod(
+        &m_port, [this] { raise(CommEventDeviceLost); }, Qt::QueuedConnection);
 }
 
 void QtSerialPort::raise(CommEventCode event) {
