@@ -85,6 +85,16 @@ TEST_F(ShellTest, FirstLaunchConfirmedSavesStartsSilentlyAndHides) {
     EXPECT_FALSE(shell.ended());
 }
 
+TEST_F(ShellTest, FirstLaunchSaveThatFailsIsReportedAndStartUpGoesOn) {
+    userConfirms();
+    store.refuseWrites = true;
+    shell.startUp();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(boxes.shown[0].text.contains(QStringLiteral("disk full")));
+    EXPECT_EQ(tray.updates.front(), std::pair(Picture::imgStopped, stoppedAtStartUp));
+    EXPECT_FALSE(shell.ended());
+}
+
 TEST_F(ShellTest, FailedAutoStartRetriesEvery5000msUntilItStarts) {
     userConfirms();
     port.openFailure = QStringLiteral("no such device");
