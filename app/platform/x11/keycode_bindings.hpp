@@ -16,18 +16,16 @@ namespace vxorv::x11 {
 //
 // When a client handles an event is not observable, so it is bounded: the
 // client is assumed to handle at least one key per `perKey` (a busy Qt text
-// editor managed 600 keys/s), so the n-th key of a fast run is handled only
-// n * perKey after the run began. A binding stays untouched until its last key
-// is handled by that bound, plus `hold` for the client's keymap fetch
-// (measured: 100 ms). Typing itself is never slowed down: only a rebind or a
-// restore waits.
-//
-// Every change also makes every client fetch the whole keymap again, so
-// changes are spaced by at least `gap`.
+// editor managed 600 keys/s) and to fetch a changed keymap within `perChange`
+// (every change makes every client fetch the whole keymap again). The n-th
+// key of a fast run is thus handled only n * perKey (plus the changes before
+// it) after the run began. A binding stays untouched until its last key is
+// handled by that bound, plus `hold` (measured: 100 ms). Typing itself is
+// never slowed down: only a rebind or a restore waits.
 struct KeycodeTiming {
     std::chrono::steady_clock::duration hold = std::chrono::milliseconds(100);
-    std::chrono::steady_clock::duration gap = std::chrono::milliseconds(10);
     std::chrono::steady_clock::duration perKey = std::chrono::milliseconds(2);
+    std::chrono::steady_clock::duration perChange = std::chrono::milliseconds(10);
 };
 
 class KeycodeBindings {
@@ -75,7 +73,6 @@ class KeycodeBindings {
     Slot* leastRecentlyHandled();
 
     KeycodeTiming m_timing;
-    Clock::time_point m_lastChange;
     Clock::time_point m_clientDone; // the client has handled every key typed by then
     std::vector<Slot> m_slots;
 };

@@ -250,6 +250,17 @@ TEST(TypingExit, FinishesQueuedTypingAndRestoresTheKeymapWhenDestroyed) {
     EXPECT_EQ(x.keymap(), keymapBefore);
 }
 
+TEST(TypingEdgeCases, ATrailingCtrlPrefixIsDroppedAndABareBraceIsTyped) {
+    sink->clear();
+    std::string problem;
+    SendKeys injector(XTestBackend::open(problem));
+    injector.sendKeys(QStringLiteral("x{y"));  // a bare brace, as a sentinel in the data leaves
+    injector.sendKeys(QStringLiteral("ab^"));  // Ctrl for no key at the end of a message
+    injector.sendKeys(QStringLiteral("c^^d")); // not Ctrl+C; Ctrl held once for d
+    sink->collect([&] { return injector.waitUntilTypedFor(0ms); });
+    EXPECT_TRUE(sameText(sink->transcript(), QStringLiteral("x{yabc^d")));
+}
+
 // `vxbt type` as a user runs it: bytes in, keys typed, exit when done.
 int runVxbtType(const QByteArray& bytes, const QStringList& args, QString* errors = nullptr,
                 const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
