@@ -14,6 +14,10 @@ namespace vxorv {
 class QtShellWindows final : public ShellWindows {
   public:
     QtShellWindows(Form1& form, const PropertiesParts& propertiesParts);
+    // Takes an open dialog along: it refers to settings that end with the program.
+    ~QtShellWindows() override { delete m_dialog; }
+    QtShellWindows(const QtShellWindows&) = delete;
+    QtShellWindows& operator=(const QtShellWindows&) = delete;
 
     void setVersionText(const QString& text) override;
     void showMainWindow() override;
