@@ -1,13 +1,16 @@
 #include "desktop.hpp"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QPixmap>
+#include <QPointer>
 #include <QProcess>
 #include <QScreen>
 #include <QThread>
+#include <QToolTip>
+#include <QWidget>
 
 namespace vxorv::e2e {
 
@@ -89,6 +92,23 @@ std::vector<int> menuTextDarkness(const QImage& menu) {
     }
     endBand();
     return darkness;
+}
+
+QImage tooltipPicture(const QString& text) {
+    QToolTip::showText(QPoint(200, 400), text);
+    QPointer<QWidget> tip;
+    waitFor([&tip] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->inherits("QTipLabel") && widget->isVisible()) {
+                tip = widget;
+            }
+        }
+        return tip != nullptr;
+    });
+    waitFor([] { return false; }, std::chrono::milliseconds(300)); // until it is painted
+    const QImage picture = tip ? grabScreen().copy(tip->geometry()) : QImage();
+    QToolTip::hideText();
+    return picture;
 }
 
 bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {

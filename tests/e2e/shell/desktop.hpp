@@ -28,6 +28,10 @@ QString saveArtifact(const QString& name);
 // out. Enabled items write in near black, disabled ones in grey.
 std::vector<int> menuTextDarkness(const QImage& menu);
 
+// How this process's tooltip shows `text`, cut from the screen: the same Qt,
+// style and fonts draw the program's tooltips, so the pictures can be compared.
+QImage tooltipPicture(const QString& text);
+
 // Processes events until `done` is true or `timeout` passes.
 bool waitFor(const std::function<bool()>& done,
              std::chrono::milliseconds timeout = std::chrono::seconds(10));

@@ -127,8 +127,19 @@ TEST_F(ShellEndToEnd, FirstLaunchCollectionDeviceLossTrayAndTermination) {
     EXPECT_EQ(icon.size(), QSize(22, 22));
     xdotool({QStringLiteral("mousemove"), QString::number(icon.center().x()),
              QString::number(icon.center().y())});
-    waitFor([] { return visibleWindows(QStringLiteral("VXORV")).size() > 1; }, 3s);
+    ASSERT_TRUE(waitFor([] { return visibleWindows(QStringLiteral("VXORV")).size() > 1; }, 5s));
+    waitFor([] { return false; }, 300ms);
     saveArtifact(QStringLiteral("3-tray-tip-started.png"));
+    // The tip is the program's window that is not the icon. Drawn by the same
+    // Qt with the same style and fonts, it must equal this process's tooltip.
+    QImage tip;
+    for (const QString& window : visibleWindows(QStringLiteral("VXORV"))) {
+        if (windowGeometry(window) != icon) {
+            tip = grabScreen().copy(windowGeometry(window));
+        }
+    }
+    EXPECT_EQ(tip, tooltipPicture(QStringLiteral("Veltrix Orvex (started)")));
+    EXPECT_NE(tip, tooltipPicture(QStringLiteral("Veltrix Orvex (stopped)")));
     xdotool({QStringLiteral("click"), QStringLiteral("3")});
     QRect menu;
     ASSERT_TRUE(waitFor([&] {
