@@ -41,8 +41,9 @@ std::optional<KeycodeBindings::Lease> KeycodeBindings::lease(Keysym keysym, Cloc
         return std::nullopt;
     }
     const Clock::time_point held = slot->keysym != 0 ? slot->handled + m_timing.hold : now;
-    const Clock::time_point notBefore = std::max(now, held);
+    const Clock::time_point notBefore = std::max({now, held, m_lastChange + m_timing.perChange});
     slot->keysym = keysym;
+    m_lastChange = notBefore;
     m_clientDone = std::max(m_clientDone, notBefore) + m_timing.perChange;
     return Lease{slot->keycode, true, notBefore};
 }

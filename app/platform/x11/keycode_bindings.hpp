@@ -20,12 +20,14 @@ namespace vxorv::x11 {
 // (every change makes every client fetch the whole keymap again). The n-th
 // key of a fast run is thus handled only n * perKey (plus the changes before
 // it) after the run began. A binding stays untouched until its last key is
-// handled by that bound, plus `hold` (measured: 100 ms). Typing itself is
-// never slowed down: only a rebind or a restore waits.
+// handled by that bound, plus `hold` (measured: 100 ms). Changes are also
+// spaced by `perChange`, so that a client slower than assumed falls behind by
+// its excess a change at a time rather than by a whole burst of changes.
+// Typing itself is never slowed down: only a change or a restore waits.
 struct KeycodeTiming {
     std::chrono::steady_clock::duration hold = std::chrono::milliseconds(100);
     std::chrono::steady_clock::duration perKey = std::chrono::milliseconds(2);
-    std::chrono::steady_clock::duration perChange = std::chrono::milliseconds(10);
+    std::chrono::steady_clock::duration perChange = std::chrono::milliseconds(15);
 };
 
 class KeycodeBindings {
@@ -73,6 +75,7 @@ class KeycodeBindings {
     Slot* leastRecentlyHandled();
 
     KeycodeTiming m_timing;
+    Clock::time_point m_lastChange;
     Clock::time_point m_clientDone; // the client has handled every key typed by then
     std::vector<Slot> m_slots;
 };
