@@ -1,51 +1,29 @@
 #include "framing.hpp"
 
+#include "frame_encoder.hpp"
+
 #include <algorithm>
-#include <array>
+#include <span>
 
 namespace vxorv::vxbt {
 namespace {
 
-constexpr std::uint16_t crcInit = 0x5A5A;
-
-constexpr std::array<std::uint16_t, 256> crcTable = [] {
-    std::array<std::uint16_t, 256> table{};
-    for (unsigned i = 0; i < 256; ++i) {
-        unsigned reg = i << 8;
-        for (int bit = 0; bit < 8; ++bit) {
-            reg = (reg & 0x8000u) ? (reg << 1) ^ 0x1021u : reg << 1;
-        }
-        table[i] = static_cast<std::uint16_t>(reg);
-    }
-    return table;
-}();
+std::span<const std::uint8_t> bytesOf(QByteArrayView bytes) {
+    return {reinterpret_cast<const std::uint8_t*>(bytes.data()),
+            static_cast<std::size_t>(bytes.size())};
+}
 
 } // namespace
 
+// The library's own frame code, so that the tool and the receiver cannot drift apart.
 std::uint16_t frameCrc(QByteArrayView coveredBytes) {
-    std::uint16_t reg = crcInit;
-    for (const char byte : coveredBytes) {
-        reg = static_cast<std::uint16_t>(
-            crcTable[((reg >> 8) ^ static_cast<std::uint8_t>(byte)) & 0xFFu] ^ (reg << 8));
-    }
-    return reg;
+    const std::span<const std::uint8_t> covered = bytesOf(coveredBytes);
+    return ::vxbt::crc_compute(VXBT_CRC_INIT, covered.data(), covered.size());
 }
 
 QByteArray encodeFrame(std::uint8_t ctrl, std::uint8_t seq, QByteArrayView payload) {
-    const auto length = static_cast<std::uint16_t>(payload.size() + 5);
-    QByteArray frame;
-    frame.reserve(payload.size() + 8);
-    frame += static_cast<char>(STX);
-    frame += static_cast<char>(length >> 8);
-    frame += static_cast<char>(length & 0xFF);
-    frame += static_cast<char>(ctrl);
-    frame += static_cast<char>(seq);
-    frame += payload;
-    const std::uint16_t crc = frameCrc(QByteArrayView(frame).sliced(1));
-    frame += static_cast<char>(crc >> 8);
-    frame += static_cast<char>(crc & 0xFF);
-    frame += static_cast<char>(CR);
-    return frame;
+    const std::vector<std::uint8_t> frame = ::vxbt::encode_frame(ctrl, seq, bytesOf(payload));
+    return {reinterpret_cast<const char*>(frame.data()), static_cast<qsizetype>(frame.size())};
 }
 
 std::vector<QByteArray> frameMessage(QByteArrayView message, const FramingOptions& options) {
