@@ -127,8 +127,8 @@ VXBT_API uint16_t VXBT_CALL VXBT_init(uint8_t channel, uint16_t max_message_leng
  */
 VXBT_API uint16_t VXBT_CALL VXBT_close(uint8_t channel);
 
-/* Writes the library version 2.0.0 to the three bytes. Returns VXBT_OK. Needs
- * no open channel. The pointers must be valid. */
+/* Writes the library version 2.0.0 to the three bytes (a null pointer is
+ * skipped). Returns VXBT_OK. Needs no open channel. */
 VXBT_API uint16_t VXBT_CALL VXBT_get_ver(uint8_t* ver_major, uint8_t* ver_minor,
                                          uint8_t* ver_build);
 
@@ -142,7 +142,8 @@ VXBT_API uint16_t VXBT_CALL VXBT_rx_msg_cnt(uint8_t channel);
  * (always so on a closed channel or one above 6). A message may itself be
  * 0 bytes long: use VXBT_rx_msg_cnt to tell it from an empty queue. Exactly the
  * message's bytes are copied, with no terminator. `dst` must hold at least the
- * channel's max_message_length bytes. Not a result code.
+ * channel's max_message_length bytes; a null `dst` takes nothing and returns
+ * 0. Not a result code.
  */
 VXBT_API uint16_t VXBT_CALL VXBT_get_msg(uint8_t channel, uint8_t* dst);
 

@@ -112,6 +112,14 @@ TEST_F(ChannelTableTest, ChannelNumbersAboveSixAreRefusedEverywhere) {
     EXPECT_TRUE(g_replies.empty());
 }
 
+TEST_F(ChannelTableTest, NullBufferTakesNothing) {
+    open();
+    feed(frame_a);
+    EXPECT_EQ(VXBT_get_msg(0, nullptr), 0);
+    EXPECT_EQ(VXBT_rx_msg_cnt(0), 1);
+    EXPECT_EQ(take(), bytes_of("abc"));
+}
+
 TEST_F(ChannelTableTest, RepliesOnRequestReturnTheCallbacksResult) {
     EXPECT_EQ(VXBT_send_ack(0), VXBT_ERR_STATE);
     EXPECT_TRUE(g_replies.empty());
