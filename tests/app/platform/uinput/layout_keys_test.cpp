@@ -1,4 +1,5 @@
 #include "platform/uinput/layout_keys.hpp"
+#include "windows1252_characters.hpp"
 
 #include <gtest/gtest.h>
 #include <linux/input-event-codes.h>
@@ -48,18 +49,6 @@ class Keyboard {
     xkb_keymap* m_keymap = nullptr;
 };
 
-std::u32string windows1252Characters() {
-    std::u32string chars;
-    for (char32_t c = 0x20; c < 0x7f; ++c) {
-        chars += c;
-    }
-    chars += U"€‚ƒ„…†‡ˆ‰Š‹ŒŽ‘’“”•–—˜™š›œžŸ";
-    for (char32_t c = 0xa0; c <= 0xff; ++c) {
-        chars += c;
-    }
-    return chars;
-}
-
 struct LayoutCase {
     std::string layout;
     std::u32string mustType; // characters the layout has, some behind Shift or AltGr
@@ -72,7 +61,7 @@ TEST_P(LayoutKeysTest, EveryChordFoundTypesItsCharacterOnThatLayout) {
     ASSERT_TRUE(keys);
     const Keyboard keyboard(GetParam().layout);
     int found = 0;
-    for (char32_t c : windows1252Characters()) {
+    for (char32_t c : test::windows1252Characters()) {
         if (const auto chord = keys->forCharacter(c, false)) {
             ++found;
             EXPECT_EQ(keyboard.play(*chord), c) << "U+" << std::hex << static_cast<unsigned>(c);

@@ -1,4 +1,5 @@
 #include "platform/x11/keymap_index.hpp"
+#include "windows1252_characters.hpp"
 
 #include <gtest/gtest.h>
 #include <xkbcommon/xkbcommon.h>
@@ -12,22 +13,8 @@ constexpr ModifierMask shift = 1;        // ShiftMask
 constexpr ModifierMask levelThree = 128; // Mod5Mask, where AltGr usually sits
 constexpr ModifierMask numLock = 16;     // Mod2Mask
 
-// Every character that can reach the injector from a received byte: the
-// printable ASCII and Latin-1 ranges and the Windows-1252 extras.
-std::u32string windows1252Characters() {
-    std::u32string chars;
-    for (char32_t c = 0x20; c < 0x7f; ++c) {
-        chars += c;
-    }
-    chars += U"€‚ƒ„…†‡ˆ‰Š‹ŒŽ‘’“”•–—˜™š›œžŸ";
-    for (char32_t c = 0xa0; c <= 0xff; ++c) {
-        chars += c;
-    }
-    return chars;
-}
-
 TEST(KeysymForCharacter, GivesEveryWindows1252CharacterAKeysymThatTypesIt) {
-    for (char32_t c : windows1252Characters()) {
+    for (char32_t c : test::windows1252Characters()) {
         const Keysym keysym = keysymForCharacter(c);
         ASSERT_NE(keysym, 0u) << "U+" << std::hex << static_cast<unsigned>(c);
         EXPECT_EQ(xkb_keysym_to_utf32(keysym), static_cast<std::uint32_t>(c))
