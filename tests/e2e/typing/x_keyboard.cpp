@@ -5,6 +5,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace vxorv::e2e {
@@ -53,36 +54,40 @@ bool XKeyboard::shiftHeld() {
     return (state.base_mods & ShiftMask) != 0;
 }
 
-std::vector<unsigned long> XKeyboard::keymap() {
-    Display* display = m_connection->display;
+namespace {
+
+// The server's whole keyboard mapping: `perKeycode` keysyms for each keycode.
+struct KeyboardMapping {
+    std::vector<unsigned long> syms;
+    int perKeycode = 0;
+};
+
+KeyboardMapping readKeyboardMapping(Display* display) {
     int first = 0;
     int last = 0;
     XDisplayKeycodes(display, &first, &last);
-    int perKeycode = 0;
-    KeySym* syms =
-        XGetKeyboardMapping(display, static_cast<KeyCode>(first), last - first + 1, &perKeycode);
-    std::vector<unsigned long> map(syms, syms + (last - first + 1) * perKeycode);
+    KeyboardMapping mapping;
+    KeySym* syms = XGetKeyboardMapping(display, static_cast<KeyCode>(first), last - first + 1,
+                                       &mapping.perKeycode);
+    mapping.syms.assign(syms, syms + (last - first + 1) * mapping.perKeycode);
     XFree(syms);
-    return map;
+    return mapping;
+}
+
+} // namespace
+
+std::vector<unsigned long> XKeyboard::keymap() {
+    return readKeyboardMapping(m_connection->display).syms;
 }
 
 int XKeyboard::spareKeycodes() {
-    Display* display = m_connection->display;
-    int first = 0;
-    int last = 0;
-    XDisplayKeycodes(display, &first, &last);
-    int perKeycode = 0;
-    KeySym* syms =
-        XGetKeyboardMapping(display, static_cast<KeyCode>(first), last - first + 1, &perKeycode);
+    const KeyboardMapping mapping = readKeyboardMapping(m_connection->display);
     int spare = 0;
-    for (int key = 0; key <= last - first; ++key) {
-        bool empty = true;
-        for (int i = 0; i < perKeycode; ++i) {
-            empty = empty && syms[key * perKeycode + i] == NoSymbol;
-        }
+    for (auto key = mapping.syms.begin(); key != mapping.syms.end(); key += mapping.perKeycode) {
+        const bool empty =
+            std::all_of(key, key + mapping.perKeycode, [](unsigned long s) { return s == NoSymbol; });
         spare += empty ? 1 : 0;
     }
-    XFree(syms);
     return spare;
 }
 
