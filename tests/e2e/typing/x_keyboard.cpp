@@ -84,8 +84,8 @@ int XKeyboard::spareKeycodes() {
     const KeyboardMapping mapping = readKeyboardMapping(m_connection->display);
     int spare = 0;
     for (auto key = mapping.syms.begin(); key != mapping.syms.end(); key += mapping.perKeycode) {
-        const bool empty =
-            std::all_of(key, key + mapping.perKeycode, [](unsigned long s) { return s == NoSymbol; });
+        const bool empty = std::all_of(key, key + mapping.perKeycode,
+                                       [](unsigned long s) { return s == NoSymbol; });
         spare += empty ? 1 : 0;
     }
     return spare;
