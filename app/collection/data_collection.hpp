@@ -1,7 +1,7 @@
 #pragma once
 
 #include "collection/receive_trace.hpp"
-#include "platform/keystroke_injector.hpp"
+#include "typing/keystroke_injector.hpp"
 #include "platform/link_library.hpp"
 #include "platform/message_boxes.hpp"
 #include "platform/serial_port_component.hpp"

@@ -14,9 +14,9 @@
 
 #include "collection/data_collection.hpp"
 #include "framing.hpp"
-#include "platform/fakes/fake_message_boxes.hpp"
-#include "platform/fakes/fake_tray_icon.hpp"
-#include "platform/keystroke_injector.hpp"
+#include "fakes/fake_message_boxes.hpp"
+#include "fakes/fake_tray_icon.hpp"
+#include "typing/keystroke_injector.hpp"
 #include "platform/qlibrary_link_library.hpp"
 #include "platform/qt_serial_port.hpp"
 #include "platform/qt_timer.hpp"

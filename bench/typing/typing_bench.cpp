@@ -3,8 +3,8 @@
 // e.g. `xvfb-run -a build/default/bench/typing/typing_bench`, or through the
 // `run_typing_bench` target.
 
-#include "platform/send_keys.hpp"
-#include "platform/x11/xtest_backend.hpp"
+#include "typing/send_keys.hpp"
+#include "typing/x11/xtest_backend.hpp"
 #include "typing_sink.hpp"
 
 #include <QApplication>

@@ -2,8 +2,8 @@
 
 #include "collection/keystroke_conversion.hpp"
 #include "platform/code_page.hpp"
-#include "platform/keystroke_backend_factory.hpp"
-#include "platform/send_keys.hpp"
+#include "typing/keystroke_backend_factory.hpp"
+#include "typing/send_keys.hpp"
 
 #include <limits>
 #include <ostream>

@@ -1,11 +1,11 @@
 #include "collection/callback.hpp"
 #include "collection/data_collection.hpp"
-#include "platform/fakes/fake_keystroke_injector.hpp"
-#include "platform/fakes/fake_link_library.hpp"
-#include "platform/fakes/fake_message_boxes.hpp"
-#include "platform/fakes/fake_serial_port.hpp"
-#include "platform/fakes/fake_timer.hpp"
-#include "platform/fakes/fake_tray_icon.hpp"
+#include "fakes/fake_keystroke_injector.hpp"
+#include "fakes/fake_link_library.hpp"
+#include "fakes/fake_message_boxes.hpp"
+#include "fakes/fake_serial_port.hpp"
+#include "fakes/fake_timer.hpp"
+#include "fakes/fake_tray_icon.hpp"
 
 #include <gtest/gtest.h>
 

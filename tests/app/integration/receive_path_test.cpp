@@ -5,15 +5,15 @@
 
 #include "collection/data_collection.hpp"
 #include "framing.hpp"
-#include "platform/fakes/fake_message_boxes.hpp"
-#include "platform/fakes/fake_timer.hpp"
-#include "platform/fakes/fake_tray_icon.hpp"
-#include "platform/fakes/recording_backend.hpp"
+#include "fakes/fake_message_boxes.hpp"
+#include "fakes/fake_timer.hpp"
+#include "fakes/fake_tray_icon.hpp"
+#include "fakes/recording_backend.hpp"
 #include "platform/ini_settings_store.hpp"
 #include "platform/port_device.hpp"
 #include "platform/qlibrary_link_library.hpp"
 #include "platform/qt_serial_port.hpp"
-#include "platform/send_keys.hpp"
+#include "typing/send_keys.hpp"
 #include "pseudo_terminal.hpp"
 
 #include <QDir>

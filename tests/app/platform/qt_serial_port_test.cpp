@@ -1,4 +1,4 @@
-#include "platform/fakes/fake_settings_store.hpp"
+#include "fakes/fake_settings_store.hpp"
 #include "platform/port_device.hpp"
 #include "platform/qt_serial_port.hpp"
 #include "pseudo_terminal.hpp"

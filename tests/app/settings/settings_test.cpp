@@ -1,5 +1,5 @@
-#include "platform/fakes/fake_serial_port.hpp"
-#include "platform/fakes/fake_settings_store.hpp"
+#include "fakes/fake_serial_port.hpp"
+#include "fakes/fake_settings_store.hpp"
 #include "settings/settings.hpp"
 
 #include <gtest/gtest.h>

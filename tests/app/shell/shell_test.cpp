@@ -1,13 +1,13 @@
 #include "shell/shell.hpp"
 
 #include "fake_shell_windows.hpp"
-#include "platform/fakes/fake_keystroke_injector.hpp"
-#include "platform/fakes/fake_link_library.hpp"
-#include "platform/fakes/fake_message_boxes.hpp"
-#include "platform/fakes/fake_serial_port.hpp"
-#include "platform/fakes/fake_settings_store.hpp"
-#include "platform/fakes/fake_timer.hpp"
-#include "platform/fakes/fake_tray_icon.hpp"
+#include "fakes/fake_keystroke_injector.hpp"
+#include "fakes/fake_link_library.hpp"
+#include "fakes/fake_message_boxes.hpp"
+#include "fakes/fake_serial_port.hpp"
+#include "fakes/fake_settings_store.hpp"
+#include "fakes/fake_timer.hpp"
+#include "fakes/fake_tray_icon.hpp"
 #include "settings/dialog/properties_lists.hpp"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // The start-up choice of a keystroke backend, with fake openers and, under
 // xvfb-run, with the real ones.
 
-#include "platform/keystroke_backend_factory.hpp"
-#include "platform/x11/xtest_backend.hpp"
+#include "typing/keystroke_backend_factory.hpp"
+#include "typing/x11/xtest_backend.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

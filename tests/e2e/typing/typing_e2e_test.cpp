@@ -3,9 +3,9 @@
 // window received must be exactly what was meant, whatever the layout, Caps
 // Lock or a held Shift.
 
-#include "platform/keystroke_parser.hpp"
-#include "platform/send_keys.hpp"
-#include "platform/x11/xtest_backend.hpp"
+#include "typing/keystroke_parser.hpp"
+#include "typing/send_keys.hpp"
+#include "typing/x11/xtest_backend.hpp"
 #include "typing_sink.hpp"
 #include "x_keyboard.hpp"
 

@@ -1,7 +1,7 @@
 #include "settings/dialog/frm_properties.hpp"
 
-#include "platform/fakes/fake_message_boxes.hpp"
-#include "platform/fakes/fake_serial_port.hpp"
+#include "fakes/fake_message_boxes.hpp"
+#include "fakes/fake_serial_port.hpp"
 
 #include <QCheckBox>
 #include <QComboBox>

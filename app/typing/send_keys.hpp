@@ -1,0 +1,67 @@
+#pragma once
+
+#include "typing/keystroke_backend.hpp"
+#include "typing/keystroke_injector.hpp"
+#include "typing/keystroke_parser.hpp"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace vxorv {
+
+// The keystroke injector: parses keystroke strings into key events and types
+// them on its own thread through a backend, in order, never dropping one, so
+// that the serial port and its replies never wait for typing. The backend's
+// idle() is called whenever the queue runs empty.
+class SendKeys final : public KeystrokeInjector {
+  public:
+    struct Counts {
+        std::uint64_t typed = 0;           // events the backend typed
+        std::uint64_t refused = 0;         // events the backend could not produce
+        std::uint64_t ignoredControls = 0; // control characters that type nothing
+    };
+
+    // A null backend means that no way to type exists; `unavailableReason`
+    // then says what is missing and how to fix it, and sendKeys types nothing.
+    explicit SendKeys(std::unique_ptr<KeystrokeBackend> backend, QString unavailableReason = {});
+    // Types what is still queued, then stops the typing thread.
+    ~SendKeys() override;
+
+    SendKeys(const SendKeys&) = delete;
+    SendKeys& operator=(const SendKeys&) = delete;
+
+    bool available() const override;
+    QString unavailableReason() const override;
+    void sendKeys(const QString& keystrokes) override;
+
+    // Blocks until everything queued so far is typed and the backend is idle.
+    void waitUntilTyped();
+    // As waitUntilTyped, giving up after `timeout`; true when all was typed.
+    bool waitUntilTypedFor(std::chrono::milliseconds timeout);
+
+    Counts counts() const;
+
+  private:
+    void typingLoop();
+    bool allTyped() const; // m_mutex held
+
+    std::unique_ptr<KeystrokeBackend> m_backend;
+    QString m_unavailableReason;
+    KeystrokeParser m_parser; // used by the caller's thread only
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_queued;
+    std::condition_variable m_drained;
+    std::deque<KeyEvent> m_queue;
+    bool m_typing = false; // the typing thread holds events taken from the queue
+    bool m_stopping = false;
+    Counts m_counts;
+    std::thread m_thread;
+};
+
+} // namespace vxorv

@@ -1,0 +1,168 @@
+#include "typing/uinput/layout_keys.hpp"
+
+#include <linux/input-event-codes.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <vector>
+
+namespace vxorv::uinput {
+
+namespace {
+
+// XKB keycodes are Linux key codes plus 8.
+constexpr xkb_keycode_t evdevOffset = 8;
+
+constexpr std::array<EvdevCode, 30> namedKeyCodes = {
+    KEY_ENTER,  KEY_TAB,      KEY_ESC, KEY_BACKSPACE, KEY_INSERT, KEY_DELETE, KEY_HOME, KEY_END,
+    KEY_PAGEUP, KEY_PAGEDOWN, KEY_UP,  KEY_DOWN,      KEY_LEFT,   KEY_RIGHT,  KEY_F1,   KEY_F2,
+    KEY_F3,     KEY_F4,       KEY_F5,  KEY_F6,        KEY_F7,     KEY_F8,     KEY_F9,   KEY_F10,
+    KEY_F11,    KEY_F12,      KEY_F13, KEY_F14,       KEY_F15,    KEY_F16};
+static_assert(namedKeyCodes.size() == static_cast<std::size_t>(NamedKey::F16) + 1);
+
+struct ContextFree {
+    void operator()(xkb_context* context) const { xkb_context_unref(context); }
+};
+struct KeymapFree {
+    void operator()(xkb_keymap* keymap) const { xkb_keymap_unref(keymap); }
+};
+struct StateFree {
+    void operator()(xkb_state* state) const { xkb_state_unref(state); }
+};
+
+bool isText(char32_t c, xkb_keysym_t keysym) {
+    const bool control = c < 0x20 || (c >= 0x7f && c <= 0x9f);
+    const bool keypad = keysym >= XKB_KEY_KP_Space && keysym <= XKB_KEY_KP_Equal;
+    return c != 0 && !control && !keypad;
+}
+
+bool selectsLevel(xkb_keysym_t keysym) {
+    return keysym == XKB_KEY_Shift_L || keysym == XKB_KEY_Shift_R ||
+           keysym == XKB_KEY_ISO_Level3_Shift || keysym == XKB_KEY_ISO_Level5_Shift;
+}
+
+bool selectsControl(xkb_keysym_t keysym) {
+    return keysym == XKB_KEY_Control_L || keysym == XKB_KEY_Control_R;
+}
+
+xkb_keysym_t firstKeysym(xkb_keymap* keymap, xkb_keycode_t keycode) {
+    const xkb_keysym_t* syms = nullptr;
+    return xkb_keymap_key_get_syms_by_level(keymap, keycode, 0, 0, &syms) > 0 ? syms[0]
+                                                                              : XKB_KEY_NoSymbol;
+}
+
+// The modifiers that holding `keycode` sets, as the keymap's actions say.
+xkb_mod_mask_t modifiersSetBy(xkb_keymap* keymap, xkb_keycode_t keycode) {
+    const std::unique_ptr<xkb_state, StateFree> state(xkb_state_new(keymap));
+    if (!state) {
+        return 0;
+    }
+    xkb_state_update_key(state.get(), keycode, XKB_KEY_DOWN);
+    return xkb_state_serialize_mods(state.get(), XKB_STATE_MODS_DEPRESSED);
+}
+
+} // namespace
+
+std::unique_ptr<LayoutKeys> LayoutKeys::create(const XkbNames& names, std::string& problem) {
+    const std::unique_ptr<xkb_context, ContextFree> context(xkb_context_new(XKB_CONTEXT_NO_FLAGS));
+    if (!context) {
+        problem = "cannot create an XKB context";
+        return nullptr;
+    }
+    auto field = [](const std::string& s) { return s.empty() ? nullptr : s.c_str(); };
+    const xkb_rule_names ruleNames{field(names.rules), field(names.model), field(names.layout),
+                                   field(names.variant), field(names.options)};
+    const std::unique_ptr<xkb_keymap, KeymapFree> keymap(
+        xkb_keymap_new_from_names(context.get(), &ruleNames, XKB_KEYMAP_COMPILE_NO_FLAGS));
+    if (!keymap) {
+        problem = "cannot compile the XKB keymap for layout \"" +
+                  (names.layout.empty() ? std::string("(session default)") : names.layout) + "\"";
+        return nullptr;
+    }
+
+    std::unique_ptr<LayoutKeys> keys(new LayoutKeys);
+    xkb_mod_mask_t levelModifiers = 0;
+    const xkb_keycode_t first = std::max(xkb_keymap_min_keycode(keymap.get()), evdevOffset);
+    const xkb_keycode_t last = xkb_keymap_max_keycode(keymap.get());
+    // The keys every PC keyboard has come first: the compositor maps our key
+    // codes with its own keymap, which may lack the extra keys of ours.
+    std::vector<xkb_keycode_t> modifierCandidates;
+    for (xkb_keycode_t code :
+         {KEY_LEFTSHIFT, KEY_RIGHTSHIFT, KEY_RIGHTALT, KEY_LEFTCTRL, KEY_RIGHTCTRL}) {
+        modifierCandidates.push_back(code + evdevOffset);
+    }
+    for (xkb_keycode_t keycode = first; keycode <= last; ++keycode) {
+        modifierCandidates.push_back(keycode);
+    }
+    for (xkb_keycode_t keycode : modifierCandidates) {
+        const xkb_keysym_t keysym = firstKeysym(keymap.get(), keycode);
+        if (!selectsLevel(keysym) && !selectsControl(keysym)) {
+            continue;
+        }
+        const xkb_mod_mask_t sets = modifiersSetBy(keymap.get(), keycode);
+        if (std::popcount(sets) != 1) {
+            continue;
+        }
+        keys->m_modifierKeys.try_emplace(sets, static_cast<EvdevCode>(keycode - evdevOffset));
+        (selectsLevel(keysym) ? levelModifiers : keys->m_controlMask) |= sets;
+    }
+
+    const xkb_keycode_t lastTextKey = std::min(last, xkb_keycode_t{highestKey + evdevOffset});
+    for (xkb_keycode_t keycode = first; keycode <= lastTextKey; ++keycode) {
+        const xkb_level_index_t levels = xkb_keymap_num_levels_for_key(keymap.get(), keycode, 0);
+        for (xkb_level_index_t level = 0; level < levels; ++level) {
+            const xkb_keysym_t* syms = nullptr;
+            if (xkb_keymap_key_get_syms_by_level(keymap.get(), keycode, 0, level, &syms) != 1) {
+                continue;
+            }
+            const char32_t c = xkb_keysym_to_utf32(syms[0]);
+            if (!isText(c, syms[0])) {
+                continue;
+            }
+            std::array<xkb_mod_mask_t, 16> masks{};
+            const std::size_t count = xkb_keymap_key_get_mods_for_level(
+                keymap.get(), keycode, 0, level, masks.data(), masks.size());
+            for (std::size_t i = 0; i < count; ++i) {
+                if ((masks[i] & ~levelModifiers) != 0) {
+                    continue;
+                }
+                const Placement placement{static_cast<EvdevCode>(keycode - evdevOffset), masks[i]};
+                auto [it, inserted] = keys->m_characters.try_emplace(c, placement);
+                if (!inserted && std::popcount(masks[i]) < std::popcount(it->second.modifiers)) {
+                    it->second = placement;
+                }
+            }
+        }
+    }
+    return keys;
+}
+
+std::optional<KeyChord> LayoutKeys::forCharacter(char32_t c, bool ctrl) const {
+    const auto it = m_characters.find(c);
+    if (it == m_characters.end() || (ctrl && m_controlMask == 0)) {
+        return std::nullopt;
+    }
+    return chord(it->second, ctrl);
+}
+
+std::optional<KeyChord> LayoutKeys::forKey(NamedKey key, bool ctrl) const {
+    if (ctrl && m_controlMask == 0) {
+        return std::nullopt;
+    }
+    return chord({namedKeyCodes[static_cast<std::size_t>(key)], 0}, ctrl);
+}
+
+KeyChord LayoutKeys::chord(Placement placement, bool ctrl) const {
+    KeyChord chord{placement.key, {}};
+    const std::uint32_t modifiers = placement.modifiers | (ctrl ? m_controlMask : 0);
+    for (std::uint32_t bit = 1; bit != 0; bit <<= 1) {
+        if ((modifiers & bit) != 0) {
+            chord.modifiers.push_back(m_modifierKeys.at(bit));
+        }
+    }
+    return chord;
+}
+
+} // namespace vxorv::uinput

@@ -1,0 +1,117 @@
+#include "fakes/recording_backend.hpp"
+#include "typing/send_keys.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+namespace vxorv {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A backend that blocks every event until the test opens its gate, to show
+// that sendKeys does not wait for typing.
+class GatedBackend final : public KeystrokeBackend {
+  public:
+    bool type(const KeyEvent&) override {
+        std::unique_lock lock(m_mutex);
+        m_open.wait(lock, [this] { return m_isOpen; });
+        ++m_typed;
+        return true;
+    }
+    void open() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_isOpen = true;
+        }
+        m_open.notify_all();
+    }
+
+  private:
+    std::mutex m_mutex;
+    std::condition_variable m_open;
+    bool m_isOpen = false;
+    int m_typed = 0;
+};
+
+// A backend that cannot produce the digit 7.
+class NoSevenBackend final : public KeystrokeBackend {
+  public:
+    bool type(const KeyEvent& event) override { return event.character != U'7'; }
+};
+
+TEST(SendKeys, TypesEverythingInOrderAcrossManyCalls) {
+    auto backend = std::make_unique<RecordingBackend>();
+    const auto record = backend->record();
+    SendKeys injector(std::move(backend));
+
+    QString expected;
+    for (int i = 0; i < 200; ++i) {
+        const QString piece = QString::number(i) + QStringLiteral("{TAB}");
+        injector.sendKeys(piece);
+        expected += piece;
+    }
+    ASSERT_TRUE(injector.waitUntilTypedFor(10s));
+    EXPECT_EQ(record->text(), expected);
+    EXPECT_GE(record->idleCalls(), 1u);
+}
+
+TEST(SendKeys, ReturnsWhileTheBackendIsStillTyping) {
+    auto backend = std::make_unique<GatedBackend>();
+    GatedBackend& gate = *backend;
+    SendKeys injector(std::move(backend));
+
+    injector.sendKeys(QStringLiteral("abc"));
+    EXPECT_FALSE(injector.waitUntilTypedFor(50ms));
+    gate.open();
+    EXPECT_TRUE(injector.waitUntilTypedFor(10s));
+    EXPECT_EQ(injector.counts().typed, 3u);
+}
+
+TEST(SendKeys, CallsIdleOnceTheQueueRunsEmpty) {
+    auto backend = std::make_unique<RecordingBackend>();
+    const auto record = backend->record();
+    SendKeys injector(std::move(backend));
+
+    injector.sendKeys(QStringLiteral("x"));
+    ASSERT_TRUE(injector.waitUntilTypedFor(10s));
+    EXPECT_EQ(record->idleCalls(), 1u);
+    injector.sendKeys(QStringLiteral("y"));
+    ASSERT_TRUE(injector.waitUntilTypedFor(10s));
+    EXPECT_EQ(record->idleCalls(), 2u);
+}
+
+TEST(SendKeys, DestructionTypesWhatIsStillQueued) {
+    auto recording = std::make_unique<RecordingBackend>();
+    const auto record = recording->record();
+    {
+        SendKeys injector(std::move(recording));
+        injector.sendKeys(QString(500, u'z'));
+    }
+    EXPECT_EQ(record->text(), QString(500, u'z'));
+}
+
+TEST(SendKeys, CountsRefusedKeysAndIgnoredControlCharacters) {
+    SendKeys injector(std::make_unique<NoSevenBackend>());
+    injector.sendKeys(QStringLiteral("17") + QChar(u'\0') + QStringLiteral("77\x01"));
+    ASSERT_TRUE(injector.waitUntilTypedFor(10s));
+    const SendKeys::Counts counts = injector.counts();
+    EXPECT_EQ(counts.typed, 1u);
+    EXPECT_EQ(counts.refused, 3u);
+    EXPECT_EQ(counts.ignoredControls, 2u);
+}
+
+TEST(SendKeys, WithoutABackendIsUnavailableAndSaysWhy) {
+    SendKeys injector(nullptr, QStringLiteral("no X display"));
+    EXPECT_FALSE(injector.available());
+    EXPECT_EQ(injector.unavailableReason(), "no X display");
+    injector.sendKeys(QStringLiteral("abc"));
+    EXPECT_TRUE(injector.waitUntilTypedFor(0ms));
+    EXPECT_EQ(injector.counts().typed, 0u);
+}
+
+} // namespace
+} // namespace vxorv

@@ -1,0 +1,74 @@
+#include "typing/uinput/uinput_backend.hpp"
+
+#include <gtest/gtest.h>
+#include <linux/input-event-codes.h>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace vxorv {
+namespace {
+
+using uinput::EvdevCode;
+using Press = std::pair<EvdevCode, bool>;
+
+class FakeKeyDevice final : public uinput::KeyDevice {
+  public:
+    explicit FakeKeyDevice(std::vector<Press>& log, EvdevCode refuse = 0)
+        : m_log(log), m_refuse(refuse) {}
+    bool key(EvdevCode code, bool down) override {
+        m_log.emplace_back(code, down);
+        return code != m_refuse;
+    }
+
+  private:
+    std::vector<Press>& m_log;
+    EvdevCode m_refuse;
+};
+
+std::unique_ptr<UinputBackend> backend(std::vector<Press>& log, const std::string& layout,
+                                       EvdevCode refuse = 0) {
+    std::string problem;
+    auto keys = uinput::LayoutKeys::create({"evdev", "pc105", layout, "", ""}, problem);
+    EXPECT_TRUE(keys) << problem;
+    return std::make_unique<UinputBackend>(std::make_unique<FakeKeyDevice>(log, refuse),
+                                           std::move(keys));
+}
+
+TEST(UinputBackend, PressesModifiersAroundTheKeyAndReleasesThemInReverse) {
+    std::vector<Press> log;
+    auto german = backend(log, "de");
+    EXPECT_TRUE(german->type(KeyEvent::ofCharacter(U'y')));
+    EXPECT_TRUE(german->type(KeyEvent::ofCharacter(U'C', true)));
+    EXPECT_TRUE(german->type(KeyEvent::ofCharacter(U'€')));
+    EXPECT_TRUE(german->type(KeyEvent::ofKey(NamedKey::Tab)));
+    const std::vector<Press> expected{{KEY_Z, true},         {KEY_Z, false}, // y
+                                      {KEY_LEFTSHIFT, true}, {KEY_LEFTCTRL, true},
+                                      {KEY_C, true},         {KEY_C, false},         // Ctrl+C
+                                      {KEY_LEFTCTRL, false}, {KEY_LEFTSHIFT, false}, //
+                                      {KEY_RIGHTALT, true},  {KEY_E, true},
+                                      {KEY_E, false},        {KEY_RIGHTALT, false}, // AltGr+E
+                                      {KEY_TAB, true},       {KEY_TAB, false}};
+    EXPECT_EQ(log, expected);
+}
+
+TEST(UinputBackend, RefusesWhatTheLayoutCannotTypeWithoutPressingAnything) {
+    std::vector<Press> log;
+    auto us = backend(log, "us");
+    EXPECT_FALSE(us->type(KeyEvent::ofCharacter(U'ä')));
+    EXPECT_FALSE(us->type(KeyEvent::ofCharacter(U'\x07')));
+    EXPECT_TRUE(log.empty());
+}
+
+TEST(UinputBackend, ReportsAFailedWriteButLeavesNoModifierDown) {
+    std::vector<Press> log;
+    auto us = backend(log, "us", KEY_A);
+    EXPECT_FALSE(us->type(KeyEvent::ofCharacter(U'A')));
+    const std::vector<Press> expected{
+        {KEY_LEFTSHIFT, true}, {KEY_A, true}, {KEY_A, false}, {KEY_LEFTSHIFT, false}};
+    EXPECT_EQ(log, expected);
+}
+
+} // namespace
+} // namespace vxorv
