@@ -26,6 +26,9 @@ QString read(const SettingsStore& store, const Key& key) {
     return store.GetSetting(properties, key.name, key.defaultText);
 }
 
+const QString typing = QStringLiteral("Typing");
+const Key backend{QStringLiteral("Backend"), QStringLiteral("auto")};
+
 bool isBlank(QChar c) {
     return c == u' ' || c == u'\t';
 }
@@ -133,6 +136,11 @@ Status saveSettings(SettingsStore& store, const SettingsValues& values,
     write(properties, handshaking.name, QString::number(MSComm1.Handshaking()));
     write(firstRun, when.name, configured);
     return result;
+}
+
+QString typingBackend(const SettingsStore& store) {
+    const QString value = store.GetSetting(typing, backend.name, backend.defaultText).trimmed();
+    return value.isEmpty() ? backend.defaultText : value;
 }
 
 } // namespace vxorv

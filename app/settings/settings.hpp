@@ -38,6 +38,10 @@ void loadSettings(const SettingsStore& store, SettingsValues& values, SerialPort
 Status saveSettings(SettingsStore& store, const SettingsValues& values,
                     const SerialPortComponent& MSComm1);
 
+// The [Typing] Backend setting: "auto" (the default) or the name of the one
+// keystroke backend to use.
+QString typingBackend(const SettingsStore& store);
+
 // An optionally signed decimal number with blanks around it, within the
 // target width; nullopt for anything else.
 std::optional<std::int16_t> textToInt16(const QString& text);

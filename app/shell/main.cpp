@@ -3,19 +3,20 @@
 
 #include "collection/data_collection.hpp"
 #include "platform/ini_settings_store.hpp"
-#include "typing/keystroke_backend_factory.hpp"
 #include "platform/port_device.hpp"
 #include "platform/qlibrary_link_library.hpp"
 #include "platform/qt_serial_port.hpp"
 #include "platform/qt_timer.hpp"
-#include "typing/send_keys.hpp"
 #include "platform/widgets/qt_message_boxes.hpp"
 #include "platform/widgets/qt_tray_icon.hpp"
+#include "settings/settings.hpp"
 #include "shell/form1.hpp"
 #include "shell/popup_menu.hpp"
 #include "shell/qt_shell_windows.hpp"
 #include "shell/shell.hpp"
 #include "shell/termination_signals.hpp"
+#include "typing/keystroke_backend_factory.hpp"
+#include "typing/send_keys.hpp"
 
 #include <QApplication>
 #include <QPushButton>
@@ -36,7 +37,7 @@ int main(int argc, char** argv) {
     QtSerialPort MSComm1(devicePath, portMappingHint(store.fileName()));
     QLibraryLinkLibrary library(QStringLiteral("libwinvxbt.so"),
                                 QLibraryLinkLibrary::defaultDirectories());
-    KeystrokeBackendChoice backend = chooseKeystrokeBackend();
+    KeystrokeBackendChoice backend = chooseKeystrokeBackend(typingBackend(store).toStdString());
     SendKeys injector(std::move(backend.backend), QString::fromStdString(backend.problem));
     QtTimer BTPollingTimer;
     QtTimer RetryTimer;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace vxorv {
 
@@ -45,7 +46,7 @@ struct KeyEvent {
     enum class Kind : std::uint8_t { Character, Named };
 
     Kind kind = Kind::Character;
-    char32_t character = 0; // Kind::Character: a Unicode code point
+    char32_t character = 0;         // Kind::Character: a Unicode code point
     NamedKey key = NamedKey::Enter; // Kind::Named
     bool ctrl = false;
 
@@ -59,12 +60,18 @@ struct KeyEvent {
 // Types key events into the window that has the keyboard focus. A backend is
 // driven from the injector's typing thread only, one event at a time, in order.
 class KeystrokeBackend {
-public:
+  public:
     virtual ~KeystrokeBackend() = default;
 
     // Types one key and returns true, or returns false when this backend cannot
-    // produce it (the injector reports that in the diagnostic trace).
+    // produce it (absent from the layout, refused by the desktop, or the
+    // backend has failed). Never types another character in its place. The
+    // injector reports every key that was not typed.
     virtual bool type(const KeyEvent& event) = 0;
+
+    // Empty while the backend works; once it can type nothing more (its
+    // connection to the desktop is lost), why. type() then returns false.
+    virtual std::string failure() const { return {}; }
 
     // The injector's queue has run empty: deliver anything buffered and release
     // temporary resources (such as remapped keycodes) once that is safe.

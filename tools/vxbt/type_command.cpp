@@ -2,6 +2,8 @@
 
 #include "collection/keystroke_conversion.hpp"
 #include "platform/code_page.hpp"
+#include "platform/ini_settings_store.hpp"
+#include "settings/settings.hpp"
 #include "typing/keystroke_backend_factory.hpp"
 #include "typing/send_keys.hpp"
 
@@ -17,7 +19,8 @@ int runType(const std::vector<std::string>& args, Streams& io) {
         static_cast<std::int32_t>(options.number("mode", std::numeric_limits<std::int32_t>::min(),
                                                  std::numeric_limits<std::int32_t>::max(), 0));
     const std::string bytes = readAll(io.in);
-    KeystrokeBackendChoice choice = chooseKeystrokeBackend();
+    const IniSettingsStore store(settingsApplication);
+    KeystrokeBackendChoice choice = chooseKeystrokeBackend(typingBackend(store).toStdString());
     if (!choice.backend) {
         throw Failure(choice.problem);
     }
@@ -43,9 +46,10 @@ Command typeCommand() {
         "Reads raw bytes from standard input and types them into the window that has\n"
         "the keyboard focus, exactly as VXORV types received data: decoded as\n"
         "Windows-1252, converted by `vxbt keys` with the same mode, then typed through\n"
-        "the keystroke backend VXORV would choose (XTest on an X11 display; a uinput\n"
-        "virtual keyboard in a Wayland session or without X). Waits until everything is\n"
-        "typed, then exits.\n"
+        "the keystroke backend VXORV would choose (its [Typing] Backend setting; by\n"
+        "default XTest on an X11 display, and in a Wayland session the compositor's\n"
+        "virtual keyboard, GNOME, KDE or a uinput keyboard). Waits until everything\n"
+        "is typed, then exits.\n"
         "\n"
         "  --mode N   extended conversion mode (default 0): 1 \"IBM AT\", 2, 3 and 4 the\n"
         "             further tables; any other value converts nothing\n"

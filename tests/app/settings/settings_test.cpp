@@ -52,6 +52,14 @@ TEST_F(SettingsTest, EmptyStoreLoadsTheDefaultsAndIsAFirstLaunch) {
     EXPECT_TRUE(isFirstLaunch(m_store));
 }
 
+TEST_F(SettingsTest, TypingBackendIsAutoUnlessOneIsNamed) {
+    EXPECT_EQ(typingBackend(m_store), QStringLiteral("auto"));
+    m_store.values[QStringLiteral("Typing/Backend")] = QStringLiteral("  ");
+    EXPECT_EQ(typingBackend(m_store), QStringLiteral("auto"));
+    m_store.values[QStringLiteral("Typing/Backend")] = QStringLiteral(" XTest ");
+    EXPECT_EQ(typingBackend(m_store), QStringLiteral("XTest"));
+}
+
 TEST_F(SettingsTest, AutoStartIsOffOnlyForExactlyZero) {
     for (const char* text : {"1", "", "no", " 0", "0 ", "00"}) {
         store(QStringLiteral("AutoStart"), QString::fromLatin1(text));
