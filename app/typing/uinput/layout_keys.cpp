@@ -81,11 +81,31 @@ std::unique_ptr<LayoutKeys> LayoutKeys::create(const XkbNames& names, std::strin
                   (names.layout.empty() ? std::string("(session default)") : names.layout) + "\"";
         return nullptr;
     }
+    return fromKeymap(keymap.get());
+}
 
+std::unique_ptr<LayoutKeys> LayoutKeys::fromKeymapText(const std::string& text,
+                                                       std::string& problem) {
+    const std::unique_ptr<xkb_context, ContextFree> context(xkb_context_new(XKB_CONTEXT_NO_FLAGS));
+    if (!context) {
+        problem = "cannot create an XKB context";
+        return nullptr;
+    }
+    const std::unique_ptr<xkb_keymap, KeymapFree> keymap(
+        xkb_keymap_new_from_buffer(context.get(), text.data(), text.size(),
+                                   XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS));
+    if (!keymap) {
+        problem = "cannot compile the keymap the compositor sent";
+        return nullptr;
+    }
+    return fromKeymap(keymap.get());
+}
+
+std::unique_ptr<LayoutKeys> LayoutKeys::fromKeymap(xkb_keymap* keymap) {
     std::unique_ptr<LayoutKeys> keys(new LayoutKeys);
     xkb_mod_mask_t levelModifiers = 0;
-    const xkb_keycode_t first = std::max(xkb_keymap_min_keycode(keymap.get()), evdevOffset);
-    const xkb_keycode_t last = xkb_keymap_max_keycode(keymap.get());
+    const xkb_keycode_t first = std::max(xkb_keymap_min_keycode(keymap), evdevOffset);
+    const xkb_keycode_t last = xkb_keymap_max_keycode(keymap);
     // The keys every PC keyboard has come first: the compositor maps our key
     // codes with its own keymap, which may lack the extra keys of ours.
     std::vector<xkb_keycode_t> modifierCandidates;
@@ -97,11 +117,11 @@ std::unique_ptr<LayoutKeys> LayoutKeys::create(const XkbNames& names, std::strin
         modifierCandidates.push_back(keycode);
     }
     for (xkb_keycode_t keycode : modifierCandidates) {
-        const xkb_keysym_t keysym = firstKeysym(keymap.get(), keycode);
+        const xkb_keysym_t keysym = firstKeysym(keymap, keycode);
         if (!selectsLevel(keysym) && !selectsControl(keysym)) {
             continue;
         }
-        const xkb_mod_mask_t sets = modifiersSetBy(keymap.get(), keycode);
+        const xkb_mod_mask_t sets = modifiersSetBy(keymap, keycode);
         if (std::popcount(sets) != 1) {
             continue;
         }
@@ -111,10 +131,10 @@ std::unique_ptr<LayoutKeys> LayoutKeys::create(const XkbNames& names, std::strin
 
     const xkb_keycode_t lastTextKey = std::min(last, xkb_keycode_t{highestKey + evdevOffset});
     for (xkb_keycode_t keycode = first; keycode <= lastTextKey; ++keycode) {
-        const xkb_level_index_t levels = xkb_keymap_num_levels_for_key(keymap.get(), keycode, 0);
+        const xkb_level_index_t levels = xkb_keymap_num_levels_for_key(keymap, keycode, 0);
         for (xkb_level_index_t level = 0; level < levels; ++level) {
             const xkb_keysym_t* syms = nullptr;
-            if (xkb_keymap_key_get_syms_by_level(keymap.get(), keycode, 0, level, &syms) != 1) {
+            if (xkb_keymap_key_get_syms_by_level(keymap, keycode, 0, level, &syms) != 1) {
                 continue;
             }
             const char32_t c = xkb_keysym_to_utf32(syms[0]);
@@ -122,8 +142,8 @@ std::unique_ptr<LayoutKeys> LayoutKeys::create(const XkbNames& names, std::strin
                 continue;
             }
             std::array<xkb_mod_mask_t, 16> masks{};
-            const std::size_t count = xkb_keymap_key_get_mods_for_level(
-                keymap.get(), keycode, 0, level, masks.data(), masks.size());
+            const std::size_t count = xkb_keymap_key_get_mods_for_level(keymap, keycode, 0, level,
+                                                                        masks.data(), masks.size());
             for (std::size_t i = 0; i < count; ++i) {
                 if ((masks[i] & ~levelModifiers) != 0) {
                     continue;

@@ -11,6 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
+struct xkb_keymap;
+
 namespace vxorv::uinput {
 
 using EvdevCode = std::uint16_t; // a Linux input key code (KEY_A, KEY_LEFTSHIFT, ...)
@@ -45,6 +47,9 @@ class LayoutKeys {
   public:
     // Compiles the keymap; null with `problem` set when it cannot be built.
     static std::unique_ptr<LayoutKeys> create(const XkbNames& names, std::string& problem);
+    // The same from a keymap in XKB text form, as a Wayland compositor sends it.
+    static std::unique_ptr<LayoutKeys> fromKeymapText(const std::string& text,
+                                                      std::string& problem);
 
     // nullopt when no key of the layout types `c`.
     std::optional<KeyChord> forCharacter(char32_t c, bool ctrl) const;
@@ -56,6 +61,7 @@ class LayoutKeys {
         std::uint32_t modifiers = 0; // XKB modifier mask
     };
     LayoutKeys() = default;
+    static std::unique_ptr<LayoutKeys> fromKeymap(xkb_keymap* keymap);
     KeyChord chord(Placement placement, bool ctrl) const;
 
     std::unordered_map<char32_t, Placement> m_characters;

@@ -1,5 +1,6 @@
 #include "typing/uinput/uinput_backend.hpp"
 
+#include "typing/uinput/session_layout.hpp"
 #include "typing/uinput/uinput_key_device.hpp"
 
 #include <optional>
@@ -11,7 +12,7 @@ UinputBackend::UinputBackend(std::unique_ptr<uinput::KeyDevice> device,
     : m_device(std::move(device)), m_layout(std::move(layout)) {}
 
 std::unique_ptr<UinputBackend> UinputBackend::open(std::string& problem) {
-    std::unique_ptr<uinput::LayoutKeys> layout = uinput::LayoutKeys::create({}, problem);
+    std::unique_ptr<uinput::LayoutKeys> layout = uinput::sessionLayout(problem);
     if (!layout) {
         return nullptr;
     }

@@ -11,8 +11,9 @@ namespace vxorv {
 
 // Types through a virtual keyboard (uinput), for Wayland sessions and the
 // console: the system applies its keyboard layout to our key codes, so each
-// character is looked up in that layout (the session's XKB settings, "us"
-// when none are set). A character the layout cannot type is refused.
+// character is looked up in that layout (see sessionLayout: the compositor's
+// keymap unless XKB_DEFAULT_* say otherwise). A character the layout cannot
+// type is refused.
 class UinputBackend final : public KeystrokeBackend {
   public:
     UinputBackend(std::unique_ptr<uinput::KeyDevice> device,

@@ -1,0 +1,79 @@
+#include "typing/gnome/gnome_backend.hpp"
+
+#include "typing/gnome/mutter_remote_desktop.hpp"
+#include "typing/uinput/session_layout.hpp"
+
+#include <xkbcommon/xkbcommon.h>
+
+#include <array>
+#include <chrono>
+#include <optional>
+#include <thread>
+
+namespace vxorv {
+
+namespace {
+
+constexpr std::array<std::uint32_t, 30> namedKeysyms = {
+    XKB_KEY_Return, XKB_KEY_Tab,  XKB_KEY_Escape, XKB_KEY_BackSpace, XKB_KEY_Insert,
+    XKB_KEY_Delete, XKB_KEY_Home, XKB_KEY_End,    XKB_KEY_Prior,     XKB_KEY_Next,
+    XKB_KEY_Up,     XKB_KEY_Down, XKB_KEY_Left,   XKB_KEY_Right,     XKB_KEY_F1,
+    XKB_KEY_F2,     XKB_KEY_F3,   XKB_KEY_F4,     XKB_KEY_F5,        XKB_KEY_F6,
+    XKB_KEY_F7,     XKB_KEY_F8,   XKB_KEY_F9,     XKB_KEY_F10,       XKB_KEY_F11,
+    XKB_KEY_F12,    XKB_KEY_F13,  XKB_KEY_F14,    XKB_KEY_F15,       XKB_KEY_F16};
+static_assert(namedKeysyms.size() == static_cast<std::size_t>(NamedKey::F16) + 1);
+
+constexpr auto keyboardSettleTime = std::chrono::milliseconds(500);
+
+} // namespace
+
+GnomeBackend::GnomeBackend(std::unique_ptr<gnome::RemoteDesktop> session,
+                           std::unique_ptr<gnome::LayoutKeysyms> layout)
+    : m_session(std::move(session)), m_layout(std::move(layout)) {}
+
+std::unique_ptr<GnomeBackend> GnomeBackend::open(std::string& problem) {
+    std::string noKeyboard;
+    const bool seatHadKeyboard = uinput::compositorKeymap(noKeyboard).has_value();
+    std::unique_ptr<gnome::MutterRemoteDesktop> session = gnome::MutterRemoteDesktop::open(problem);
+    if (!session) {
+        return nullptr;
+    }
+    if (!seatHadKeyboard) {
+        // The session's keyboard is the seat's first (a headless or kiosk
+        // session): the focused window picks it up a moment later, and keys
+        // sent before that are lost.
+        std::this_thread::sleep_for(keyboardSettleTime);
+    }
+    const std::optional<std::string> keymap = uinput::sessionKeymap(problem);
+    std::unique_ptr<gnome::LayoutKeysyms> layout =
+        keymap ? gnome::LayoutKeysyms::fromKeymapText(*keymap, problem) : nullptr;
+    if (!layout) {
+        return nullptr;
+    }
+    return std::make_unique<GnomeBackend>(std::move(session), std::move(layout));
+}
+
+bool GnomeBackend::type(const KeyEvent& event) {
+    const std::uint32_t keysym = keysymFor(event);
+    return keysym != 0 && press(keysym, event.ctrl);
+}
+
+std::uint32_t GnomeBackend::keysymFor(const KeyEvent& event) const {
+    if (event.kind == KeyEvent::Kind::Named) {
+        return namedKeysyms[static_cast<std::size_t>(event.key)];
+    }
+    return m_layout->keysymFor(event.character).value_or(0);
+}
+
+bool GnomeBackend::press(std::uint32_t keysym, bool ctrl) {
+    bool ok = !ctrl || m_session->keysym(XKB_KEY_Control_L, true);
+    ok = m_session->keysym(keysym, true) && ok;
+    ok = m_session->keysym(keysym, false) && ok;
+    // Released even after a failure, so that Control does not stay down.
+    if (ctrl) {
+        ok = m_session->keysym(XKB_KEY_Control_L, false) && ok;
+    }
+    return ok;
+}
+
+} // namespace vxorv

@@ -1,0 +1,161 @@
+// End to end under a headless GNOME compositor (in_mutter.sh): keystroke
+// strings go through the injector and the GNOME backend's remote-desktop
+// session into a native Wayland text editor, which must show exactly the
+// text meant; characters the compositor's layout lacks are reported and
+// left out, and the rest of the message is typed.
+
+#include "typing/gnome/gnome_backend.hpp"
+#include "typing/send_keys.hpp"
+#include "typing/uinput/session_layout.hpp"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QTextDocument>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <ostream>
+#include <string>
+
+QT_BEGIN_NAMESPACE
+// Failures show the text, not bytes.
+inline void PrintTo(const QString& s, std::ostream* out) {
+    *out << '"' << s.toStdString() << '"';
+}
+QT_END_NAMESPACE
+
+namespace vxorv::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+
+QPlainTextEdit* editor = nullptr;
+SendKeys* injector = nullptr;
+
+// Types `keystrokes` and waits until the editor shows `expected` (or a
+// minute passes), serving the editor's events meanwhile: the compositor
+// cannot hold many key events for a client that does not read them.
+QString typeAndRead(const QString& keystrokes, const QString& expected) {
+    editor->clear();
+    injector->sendKeys(keystrokes);
+    QElapsedTimer clock;
+    clock.start();
+    while (!injector->waitUntilTypedFor(5ms) || editor->document()->toRawText() != expected) {
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (clock.hasExpired(60000)) {
+            break;
+        }
+    }
+    // Anything more than expected would come now.
+    QElapsedTimer quiet;
+    quiet.start();
+    while (!quiet.hasExpired(300)) {
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return editor->document()->toRawText();
+}
+
+// The session's keyboard may be the headless seat's first, which the window
+// picks up at its own pace: types a probe until one arrives.
+bool keyboardReachesTheWindow() {
+    for (int attempt = 0; attempt < 60; ++attempt) {
+        injector->sendKeys(QStringLiteral("x"));
+        QElapsedTimer clock;
+        clock.start();
+        while (!clock.hasExpired(1000) && editor->document()->isEmpty()) {
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        if (!editor->document()->isEmpty()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+QString printableAsciiEscaped() {
+    QString keys;
+    for (char c = ' '; c <= '~'; ++c) {
+        const QString s(QLatin1Char{c});
+        keys += QStringLiteral("{}()+^~%!").contains(QLatin1Char{c}) ? '{' + s + '}' : s;
+    }
+    return keys;
+}
+
+QString printableAscii() {
+    QString text;
+    for (char c = ' '; c <= '~'; ++c) {
+        text += QLatin1Char{c};
+    }
+    return text;
+}
+
+TEST(GnomeTyping, InLayoutTextArrivesExactly) {
+    const auto before = injector->counts();
+    QString keys;
+    QString expected;
+    for (int i = 0; i < 8; ++i) {
+        keys += printableAsciiEscaped() + QStringLiteral("{ENTER}\t€");
+        expected += printableAscii() + QChar::ParagraphSeparator + QStringLiteral("\t€");
+    }
+    EXPECT_EQ(typeAndRead(keys, expected), expected);
+    EXPECT_EQ(injector->counts().refused, before.refused);
+}
+
+TEST(GnomeTyping, NamedKeysAndCtrlReachTheWindow) {
+    // Ctrl+A selects everything, so the next letter replaces it.
+    EXPECT_EQ(
+        typeAndRead(QStringLiteral("ab{LEFT}X{END}c{BS}d^anew{HOME}{DEL}N"), QStringLiteral("New")),
+        QStringLiteral("New"));
+}
+
+TEST(GnomeTyping, CharactersTheLayoutLacksAreReportedAndTheRestTyped) {
+    const auto before = injector->counts();
+    EXPECT_EQ(typeAndRead(QStringLiteral("Order 4711 é€ ö."), QStringLiteral("Order 4711 € .")),
+              QStringLiteral("Order 4711 € ."));
+    EXPECT_EQ(injector->counts().refused - before.refused, 2u);
+}
+
+TEST(GnomeTyping, TheCompositorTellsItsKeymap) {
+    std::string problem;
+    const auto keymap = uinput::compositorKeymap(problem);
+    ASSERT_TRUE(keymap) << problem;
+    EXPECT_NE(keymap->find("xkb_symbols"), std::string::npos);
+}
+
+} // namespace
+} // namespace vxorv::e2e
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+
+    QPlainTextEdit window;
+    window.resize(800, 600);
+    window.show();
+    QElapsedTimer clock;
+    clock.start();
+    while (!window.isActiveWindow() && !clock.hasExpired(30000)) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    if (!window.isActiveWindow()) {
+        std::fprintf(stderr, "the text window did not get the keyboard focus\n");
+        return 1;
+    }
+
+    std::string problem;
+    std::unique_ptr<vxorv::GnomeBackend> backend = vxorv::GnomeBackend::open(problem);
+    if (!backend) {
+        std::fprintf(stderr, "the GNOME backend did not open: %s\n", problem.c_str());
+        return 1;
+    }
+    vxorv::SendKeys injector(std::move(backend));
+    vxorv::e2e::editor = &window;
+    vxorv::e2e::injector = &injector;
+    if (!vxorv::e2e::keyboardReachesTheWindow()) {
+        std::fprintf(stderr, "no key reached the text window\n");
+        return 1;
+    }
+    return RUN_ALL_TESTS();
+}
