@@ -28,19 +28,19 @@ TEST_F(ChannelTableTest, VersionIsTwoZeroZeroWithoutAnyChannel) {
 }
 
 TEST_F(ChannelTableTest, LimitsAreCheckedAndARefusedChannelStaysClosed) {
-    EXPECT_EQ(VXBT_init(0, 4096, 255, 1, 1, record_reply), VXBT_OK);
+    EXPECT_EQ(VXBT_init(0, 4096, 255, 1, 1, stdcall_record_reply), VXBT_OK);
     for (auto [length, queued] : {std::pair<int, int>{4097, 5}, {0, 5}, {100, 256}, {100, 0}}) {
-        EXPECT_EQ(VXBT_init(1, static_cast<std::uint16_t>(length), static_cast<std::uint16_t>(queued),
-                            1, 1, record_reply),
+        EXPECT_EQ(VXBT_init(1, static_cast<std::uint16_t>(length),
+                            static_cast<std::uint16_t>(queued), 1, 1, stdcall_record_reply),
                   VXBT_ERR_PARAM)
             << length << "/" << queued;
         EXPECT_EQ(VXBT_rx_byte(1, 0x02), VXBT_ERR_STATE);
     }
-    EXPECT_EQ(VXBT_init(1, 1, 1, 1, 1, record_reply), VXBT_OK);
+    EXPECT_EQ(VXBT_init(1, 1, 1, 1, 1, stdcall_record_reply), VXBT_OK);
 }
 
 TEST_F(ChannelTableTest, CallbackIsRegisteredBeforeTheChannelIsExamined) {
-    EXPECT_EQ(VXBT_init(0, 4096, 5, 1, 1, record_reply), VXBT_OK);
+    EXPECT_EQ(VXBT_init(0, 4096, 5, 1, 1, stdcall_record_reply), VXBT_OK);
     EXPECT_EQ(VXBT_init(1, 4096, 5, 1, 1, nullptr), VXBT_ERR_PARAM);
     EXPECT_EQ(VXBT_send_ack(0), VXBT_OK);
     EXPECT_EQ(g_replies.size(), 1u) << "a null callback leaves the earlier one registered";
@@ -54,7 +54,7 @@ TEST_F(ChannelTableTest, OpeningAnOpenChannelLeavesItUntouched) {
     open(0, 4096, 5);
     EXPECT_EQ(exchange(frame_a), std::make_pair(std::uint16_t{VXBT_OK}, ack));
     feed_each({0x02, 0x00}); // a frame half received
-    EXPECT_EQ(VXBT_init(0, 1, 1, 0, 1, record_reply), VXBT_ERR_STATE);
+    EXPECT_EQ(VXBT_init(0, 1, 1, 0, 1, stdcall_record_reply), VXBT_ERR_STATE);
     EXPECT_EQ(VXBT_rx_msg_cnt(0), 1);
     g_replies.clear();
     // The frame in progress completes, the sequence goes on, auto_ack stays on
@@ -160,7 +160,7 @@ std::uint16_t take_inside_callback(std::uint8_t channel, std::uint8_t byte) {
 }
 
 TEST_F(ChannelTableTest, CallbackMayCallBackIntoTheSameChannel) {
-    ASSERT_EQ(VXBT_init(2, 4096, 5, 1, 1, take_inside_callback), VXBT_OK);
+    ASSERT_EQ(VXBT_init(2, 4096, 5, 1, 0, take_inside_callback), VXBT_OK);
     EXPECT_EQ(feed(frame_a, 2), VXBT_OK);
     EXPECT_EQ(g_replies, (std::vector<Reply>{{2, ack}}));
     EXPECT_EQ(g_taken_in_callback, bytes_of("abc")) << "queued before the ACK went out";

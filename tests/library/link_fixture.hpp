@@ -23,10 +23,22 @@ struct Reply {
 inline std::vector<Reply> g_replies;
 inline std::uint16_t g_callback_result = VXBT_OK;
 
-inline std::uint16_t record_reply(std::uint8_t channel, std::uint8_t byte) {
+// A callback of the convention that stdcall_callback 1 selects is declared
+// VXBT_CALL (stdcall on 32-bit Windows, the one convention elsewhere) and
+// registered cast to the header's callback type.
+using stdcall_tx_callback = std::uint16_t(VXBT_CALL*)(std::uint8_t channel, std::uint8_t byte);
+
+inline vxbt_tx_callback as_tx_callback(stdcall_tx_callback callback) {
+    return reinterpret_cast<vxbt_tx_callback>(callback);
+}
+
+inline std::uint16_t VXBT_CALL record_reply(std::uint8_t channel, std::uint8_t byte) {
     g_replies.push_back({channel, byte});
     return g_callback_result;
 }
+
+// record_reply as registered, with stdcall_callback 1.
+inline const vxbt_tx_callback stdcall_record_reply = as_tx_callback(record_reply);
 
 inline Bytes bytes_of(std::string_view text) { return Bytes(text.begin(), text.end()); }
 
@@ -61,8 +73,9 @@ protected:
 
     static void open(std::uint8_t channel = 0, std::uint16_t max_message_length = 4096,
                      std::uint16_t max_queued = 5, std::uint8_t auto_ack = 1) {
-        ASSERT_EQ(VXBT_init(channel, max_message_length, max_queued, auto_ack, 1, record_reply),
-                  VXBT_OK);
+        ASSERT_EQ(
+            VXBT_init(channel, max_message_length, max_queued, auto_ack, 1, stdcall_record_reply),
+            VXBT_OK);
     }
 
     // The result of every byte, in order.

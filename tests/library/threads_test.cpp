@@ -1,6 +1,7 @@
 // Several threads on the library at once: nothing may be lost, duplicated,
 // reordered or corrupted.
 #include "frame_encoder.hpp"
+#include "link_fixture.hpp"
 #include "winvxbt.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +20,8 @@ using Bytes = std::vector<std::uint8_t>;
 std::array<std::atomic<int>, VXBT_MAX_CHANNELS> g_acks{};
 std::array<std::atomic<int>, VXBT_MAX_CHANNELS> g_naks{};
 
-std::uint16_t count_reply(std::uint8_t channel, std::uint8_t byte) {
+// Registered with stdcall_callback 1, as VXORV registers its callback.
+std::uint16_t VXBT_CALL count_reply(std::uint8_t channel, std::uint8_t byte) {
     (byte == 0x06 ? g_acks : g_naks)[channel].fetch_add(1);
     return VXBT_OK;
 }
@@ -90,7 +92,7 @@ protected:
 
 TEST_F(ThreadsTest, TwoChannelsDrivenFromTwoThreads) {
     for (std::uint8_t ch = 0; ch < 2; ++ch) {
-        ASSERT_EQ(VXBT_init(ch, 4096, 3, 1, 1, count_reply), VXBT_OK);
+        ASSERT_EQ(VXBT_init(ch, 4096, 3, 1, 1, test::as_tx_callback(count_reply)), VXBT_OK);
     }
     auto drive = [](std::uint8_t ch, std::vector<Bytes>* received) {
         std::uint8_t seq = 0;
@@ -118,7 +120,7 @@ TEST_F(ThreadsTest, TwoChannelsDrivenFromTwoThreads) {
 }
 
 TEST_F(ThreadsTest, OneThreadTakesWhileAnotherFeedsTheSameChannel) {
-    ASSERT_EQ(VXBT_init(4, 4096, 2, 1, 1, count_reply), VXBT_OK);
+    ASSERT_EQ(VXBT_init(4, 4096, 2, 1, 1, test::as_tx_callback(count_reply)), VXBT_OK);
     std::thread feeder([] {
         std::uint8_t seq = 0;
         for (int i = 0; i < messages_per_channel; ++i) {
