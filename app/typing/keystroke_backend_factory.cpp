@@ -1,5 +1,6 @@
 #include "typing/keystroke_backend_factory.hpp"
 
+#include "typing/gnome/gnome_backend.hpp"
 #include "typing/uinput/uinput_backend.hpp"
 #include "typing/x11/xtest_backend.hpp"
 
@@ -35,8 +36,8 @@ KeystrokeBackendOpener::Open notBuiltYet() {
 std::vector<KeystrokeBackendOpener> allOpeners() {
     return {
         {virtualKeyboardName, notBuiltYet()},
-        {gnomeName, notBuiltYet()}, // the GNOME remote desktop backend's slot
-        {kdeName, notBuiltYet()},   // the KDE fake input backend's slot
+        {gnomeName, openerOf<GnomeBackend>()},
+        {kdeName, notBuiltYet()}, // the KDE fake input backend's slot
         {uinputName, openerOf<UinputBackend>()},
         {xtestName, openerOf<XTestBackend>()},
     };

@@ -24,6 +24,7 @@ class GnomeBackend final : public KeystrokeBackend {
     static std::unique_ptr<GnomeBackend> open(std::string& problem);
 
     bool type(const KeyEvent& event) override;
+    std::string failure() const override { return m_session->failure(); }
 
   private:
     std::uint32_t keysymFor(const KeyEvent& event) const; // 0 when not typeable

@@ -13,6 +13,10 @@ namespace {
 const QString service = QStringLiteral("org.gnome.Mutter.RemoteDesktop");
 const QString sessionInterface = QStringLiteral("org.gnome.Mutter.RemoteDesktop.Session");
 
+// A compositor that does not answer within this is taken as gone, rather than
+// holding up typing for the bus's default of 25 s per key.
+constexpr int callTimeoutMs = 5000;
+
 // A bus connection name not shared with anything else in the process.
 QString uniqueConnectionName() {
     static std::atomic<int> count{0};
@@ -23,7 +27,7 @@ QDBusMessage callSession(const QDBusConnection& connection, const QString& path,
                          const QString& method, const QVariantList& arguments = {}) {
     QDBusMessage message = QDBusMessage::createMethodCall(service, path, sessionInterface, method);
     message.setArguments(arguments);
-    return connection.call(message, QDBus::Block);
+    return connection.call(message, QDBus::Block, callTimeoutMs);
 }
 
 std::string describe(const QDBusMessage& error) {
@@ -43,7 +47,7 @@ std::unique_ptr<MutterRemoteDesktop> MutterRemoteDesktop::open(std::string& prob
     const QDBusMessage created = connection.call(
         QDBusMessage::createMethodCall(service, QStringLiteral("/org/gnome/Mutter/RemoteDesktop"),
                                        service, QStringLiteral("CreateSession")),
-        QDBus::Block);
+        QDBus::Block, callTimeoutMs);
     if (created.type() != QDBusMessage::ReplyMessage || created.arguments().isEmpty()) {
         problem = created.errorName() == QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown")
                       ? "GNOME's remote-desktop service is not running (not a GNOME session)"
@@ -70,9 +74,19 @@ MutterRemoteDesktop::~MutterRemoteDesktop() {
 }
 
 bool MutterRemoteDesktop::keysym(std::uint32_t keysym, bool down) {
-    return callSession(m_connection, m_sessionPath, QStringLiteral("NotifyKeyboardKeysym"),
-                       {QVariant::fromValue(keysym), QVariant(down)})
-               .type() == QDBusMessage::ReplyMessage;
+    if (!m_failure.empty()) {
+        return false;
+    }
+    const QDBusMessage reply =
+        callSession(m_connection, m_sessionPath, QStringLiteral("NotifyKeyboardKeysym"),
+                    {QVariant::fromValue(keysym), QVariant(down)});
+    if (reply.type() == QDBusMessage::ReplyMessage) {
+        return true;
+    }
+    // The compositor answers a keysym it cannot type with success, so an
+    // error means that the session, the compositor or the bus is gone.
+    m_failure = "lost GNOME's remote-desktop session (" + describe(reply) + ")";
+    return false;
 }
 
 } // namespace vxorv::gnome

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace vxorv::gnome {
 
@@ -12,6 +13,8 @@ class RemoteDesktop {
     // Presses or releases the key that types `keysym`; false when the session
     // refused it or is gone.
     virtual bool keysym(std::uint32_t keysym, bool down) = 0;
+    // Empty while the session lasts; once it is gone, why.
+    virtual std::string failure() const { return {}; }
 };
 
 } // namespace vxorv::gnome

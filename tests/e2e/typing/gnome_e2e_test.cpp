@@ -11,7 +11,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QTextDocument>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -115,6 +117,29 @@ TEST(GnomeTyping, CharactersTheLayoutLacksAreReportedAndTheRestTyped) {
     EXPECT_EQ(typeAndRead(QStringLiteral("Order 4711 é€ ö."), QStringLiteral("Order 4711 € .")),
               QStringLiteral("Order 4711 € ."));
     EXPECT_EQ(injector->counts().refused - before.refused, 2u);
+}
+
+// The whole tool: the session's choice of backend and the report of what it
+// could not type. é is 0xE9 and € 0x80 in Windows-1252.
+TEST(GnomeTyping, VxbtChoosesGnomeAndNamesWhatItCouldNotType) {
+    editor->clear();
+    QProcess vxbt;
+    vxbt.start(QStringLiteral(VXBT_PATH), {QStringLiteral("type")});
+    vxbt.write("Order 4711 \xE9\x80.");
+    vxbt.closeWriteChannel();
+    QElapsedTimer clock;
+    clock.start();
+    while (vxbt.state() != QProcess::NotRunning && !clock.hasExpired(60000)) {
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+        vxbt.waitForFinished(5);
+    }
+    const QString expected = QStringLiteral("Order 4711 €.");
+    while (editor->document()->toRawText() != expected && !clock.hasExpired(60000)) {
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    EXPECT_EQ(editor->document()->toRawText(), expected);
+    EXPECT_EQ(vxbt.exitCode(), 1);
+    EXPECT_THAT(vxbt.readAllStandardError().toStdString(), testing::HasSubstr("GNOME"));
 }
 
 TEST(GnomeTyping, TheCompositorTellsItsKeymap) {

@@ -2,7 +2,8 @@
 # in_mutter.sh COMMAND...: runs COMMAND as a client of a headless GNOME
 # compositor on a D-Bus session bus of its own, and exits with its status.
 # The compositor and the command run as an unprivileged user ("nobody" when
-# started as root) with a runtime directory of their own.
+# started as root) with a runtime directory of their own; the command finds
+# the compositor's process id in VXORV_MUTTER_PID.
 set -euo pipefail
 
 if [[ $(id -u) == 0 ]]; then
@@ -47,4 +48,4 @@ for _ in $(seq 600); do
     sleep 0.1
 done
 
-WAYLAND_DISPLAY=$display QT_QPA_PLATFORM=wayland "$@"
+VXORV_MUTTER_PID=$mutter WAYLAND_DISPLAY=$display QT_QPA_PLATFORM=wayland "$@"
