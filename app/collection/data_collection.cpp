@@ -4,8 +4,10 @@
 #include "collection/keystroke_conversion.hpp"
 #include "platform/code_page.hpp"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
+#include <limits>
 
 namespace vxorv {
 namespace {
@@ -91,14 +93,26 @@ bool DataCollection::fail(bool verbose, const QString& description) {
 }
 
 void DataCollection::dataCollectionStop() {
+    // The plain path uses the timer too, while received text waits for room.
+    m_parts.BTPollingTimer.setEnabled(false);
     if (m_parts.settings.VXBTSecurityMode == 1) {
-        m_parts.BTPollingTimer.setEnabled(false);
         (void)m_parts.library.VXBT_close(channel);
     }
     if (m_parts.MSComm1.PortOpen()) {
         (void)m_parts.MSComm1.setPortOpen(false);
     }
+    // The user asked for the typing to stop, not only the reading.
+    (void)m_parts.injector.discardPending();
     showTrayState(false);
+}
+
+void DataCollection::endTyping() {
+    m_typingEnded = true;
+    (void)m_parts.injector.discardPending();
+}
+
+std::size_t DataCollection::typingRoom() const {
+    return m_typingEnded ? 0 : m_parts.injector.room();
 }
 
 bool DataCollection::IsDataCollectionRunnning() const {
@@ -155,16 +169,43 @@ void DataCollection::receiveFrames() {
 }
 
 void DataCollection::receiveText() {
-    const SerialPortComponent::InputData input = m_parts.MSComm1.Input();
-    if (const QString* text = std::get_if<QString>(&input)) {
-        m_parts.injector.sendKeys(textToKeystrokes(*text, m_parts.settings.ExtendedConversionMode));
+    SerialPortComponent& port = m_parts.MSComm1;
+    // A received character never makes more than one key, so reading no more
+    // characters than the backlog has room for keeps it bounded. What is not
+    // read waits in the port's buffers, then in the kernel's, where the
+    // line's handshaking holds the sender back.
+    const auto room = static_cast<std::int16_t>(
+        std::min<std::size_t>(typingRoom(), std::numeric_limits<std::int16_t>::max()));
+    if (room > 0 && port.InBufferCount() > 0) {
+        (void)port.setInputLen(room);
+        const SerialPortComponent::InputData input = port.Input();
+        (void)port.setInputLen(0);
+        if (const QString* text = std::get_if<QString>(&input)) {
+            m_parts.injector.sendKeys(
+                textToKeystrokes(*text, m_parts.settings.ExtendedConversionMode));
+        }
     }
+    // Text left waiting raises no new event: the timer reads on once there is room.
+    const bool waiting = port.InBufferCount() > 0;
+    if (waiting && !m_parts.BTPollingTimer.enabled()) {
+        m_parts.BTPollingTimer.setInterval(pollingInterval);
+    }
+    m_parts.BTPollingTimer.setEnabled(waiting);
 }
 
 void DataCollection::onPollingTick() {
+    if (!m_protocolPath) {
+        receiveText();
+        return;
+    }
     // The queue holds at most VXBT_MAX_QUEUED messages; the bound keeps a
     // misbehaving library from holding the user-interface thread.
     for (int taken = 0; taken < VXBT_MAX_QUEUED; ++taken) {
+        // While the backlog is full, messages stay in the library's queue;
+        // once that is full too, the device gets NAK and sends again later.
+        if (typingRoom() < maxMessageLength) {
+            return;
+        }
         const auto count = m_parts.library.VXBT_rx_msg_cnt(channel);
         if (!count || static_cast<std::int16_t>(*count) <= 0) {
             if (!count) {

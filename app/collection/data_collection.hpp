@@ -1,13 +1,13 @@
 #pragma once
 
 #include "collection/receive_trace.hpp"
-#include "typing/keystroke_injector.hpp"
 #include "platform/link_library.hpp"
 #include "platform/message_boxes.hpp"
 #include "platform/serial_port_component.hpp"
 #include "platform/timer.hpp"
 #include "platform/tray_icon.hpp"
 #include "settings/settings.hpp"
+#include "typing/keystroke_injector.hpp"
 
 #include <functional>
 
@@ -44,8 +44,12 @@ class DataCollection {
     // port is open at the end. A failure is shown in a message box only when
     // `verbose`.
     bool dataCollectionStart(bool verbose);
+    // Closes the port and the channel and drops the keys not yet typed.
     void dataCollectionStop();
     bool IsDataCollectionRunnning() const;
+    // The program ends: drops the keys not yet typed and takes no more data
+    // for typing, whether or not collection goes on until then.
+    void endTyping();
 
     // The serial port's OnComm event and the BTPollingTimer tick; wired by
     // the constructor, public so that tests can drive them.
@@ -64,9 +68,11 @@ class DataCollection {
     void receiveFrames();
     void receiveText();
     void onDeviceLost();
+    std::size_t typingRoom() const;
 
     DataCollectionParts m_parts;
     bool m_protocolPath = false; // the path the port was last prepared for
+    bool m_typingEnded = false;
     ReceiveTrace m_trace;
     std::function<void(const QString&)> m_onDeviceLost;
 };

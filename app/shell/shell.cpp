@@ -153,6 +153,9 @@ void Shell::applicationExit() {
         return;
     }
     m_ended = true;
+    // Nothing is typed once the user or the session asked the program to end,
+    // even while a message box below waits for an answer.
+    m_parts.collection.endTyping();
     m_parts.trayIcon.trayIconRemove();
     int status = 0;
     const FirstLaunchFlags& flags = m_parts.flags;

@@ -2,6 +2,7 @@
 
 #include <QLoggingCategory>
 
+#include <algorithm>
 #include <string>
 
 namespace vxorv {
@@ -20,8 +21,10 @@ QString describe(const KeyEvent& event) {
 
 } // namespace
 
-SendKeys::SendKeys(std::unique_ptr<KeystrokeBackend> backend, QString unavailableReason)
-    : m_backend(std::move(backend)), m_unavailableReason(std::move(unavailableReason)) {
+SendKeys::SendKeys(std::unique_ptr<KeystrokeBackend> backend, QString unavailableReason,
+                   std::size_t backlogLimit)
+    : m_backend(std::move(backend)), m_unavailableReason(std::move(unavailableReason)),
+      m_backlogLimit(backlogLimit) {
     if (m_backend) {
         m_thread = std::thread([this] { typingLoop(); });
     }
@@ -30,9 +33,10 @@ SendKeys::SendKeys(std::unique_ptr<KeystrokeBackend> backend, QString unavailabl
 SendKeys::~SendKeys() {
     {
         std::lock_guard lock(m_mutex);
+        dropQueue("the program ends");
         m_stopping = true;
     }
-    m_queued.notify_one();
+    m_wake.notify_one();
     if (m_thread.joinable()) {
         m_thread.join();
     }
@@ -44,6 +48,11 @@ bool SendKeys::available() const {
 
 QString SendKeys::unavailableReason() const {
     return m_unavailableReason;
+}
+
+std::size_t SendKeys::room() const {
+    std::lock_guard lock(m_mutex);
+    return m_backlogLimit - std::min(m_queue.size(), m_backlogLimit);
 }
 
 void SendKeys::sendKeys(const QString& keystrokes) {
@@ -60,9 +69,43 @@ void SendKeys::sendKeys(const QString& keystrokes) {
     {
         std::lock_guard lock(m_mutex);
         m_counts.ignoredControls += parsed.ignoredControls;
+        if (m_queue.size() + parsed.events.size() > m_backlogLimit) {
+            m_counts.discarded += parsed.events.size();
+            qCWarning(lcKeys) << "the typing backlog is full," << parsed.events.size()
+                              << "key(s) discarded";
+            return;
+        }
         m_queue.insert(m_queue.end(), parsed.events.begin(), parsed.events.end());
     }
-    m_queued.notify_one();
+    m_wake.notify_one();
+}
+
+std::size_t SendKeys::discardPending() {
+    std::size_t dropped = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        dropped = dropQueue("typing was stopped");
+    }
+    m_drained.notify_all();
+    return dropped;
+}
+
+std::size_t SendKeys::dropQueue(const char* why) {
+    const std::size_t dropped = m_queue.size();
+    if (dropped > 0) {
+        m_queue.clear();
+        m_counts.discarded += dropped;
+        qCWarning(lcKeys) << dropped << "key(s) not typed:" << why;
+    }
+    return dropped;
+}
+
+void SendKeys::setHeld(bool held) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_held = held;
+    }
+    m_wake.notify_one();
 }
 
 bool SendKeys::allTyped() const {
@@ -87,12 +130,13 @@ SendKeys::Counts SendKeys::counts() const {
 void SendKeys::typingLoop() {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_queued.wait(lock, [this] { return !m_queue.empty() || m_stopping; });
-        if (m_queue.empty()) {
-            return; // stopping, and everything is typed
+        m_wake.wait(lock, [this] { return m_stopping || (!m_held && !m_queue.empty()); });
+        if (m_stopping) {
+            return;
         }
         m_typing = true;
-        while (!m_queue.empty()) {
+        // The hold and a stop take effect between two keys, never inside one.
+        while (!m_queue.empty() && !m_held && !m_stopping) {
             const KeyEvent event = m_queue.front();
             m_queue.pop_front();
             lock.unlock();

@@ -15,21 +15,28 @@
 namespace vxorv {
 
 // The keystroke injector: parses keystroke strings into key events and types
-// them on its own thread through a backend, in order, never dropping one, so
-// that the serial port and its replies never wait for typing. The backend's
-// idle() is called whenever the queue runs empty.
+// them on its own thread through a backend, in order, so that the serial port
+// and its replies never wait for typing. Keys leave the queue only by being
+// typed or by discardPending. The backend's idle() is called whenever the
+// queue runs empty or typing is held.
 class SendKeys final : public KeystrokeInjector {
   public:
     struct Counts {
         std::uint64_t typed = 0;           // events the backend typed
         std::uint64_t refused = 0;         // events the backend could not produce
         std::uint64_t ignoredControls = 0; // control characters that type nothing
+        std::uint64_t discarded = 0;       // events dropped untyped
     };
+
+    // A few of the longest messages the link carries.
+    static constexpr std::size_t defaultBacklogLimit = 4 * 4096;
 
     // A null backend means that no way to type exists; `unavailableReason`
     // then says what is missing and how to fix it, and sendKeys types nothing.
-    explicit SendKeys(std::unique_ptr<KeystrokeBackend> backend, QString unavailableReason = {});
-    // Types what is still queued, then stops the typing thread.
+    explicit SendKeys(std::unique_ptr<KeystrokeBackend> backend, QString unavailableReason = {},
+                      std::size_t backlogLimit = defaultBacklogLimit);
+    // Discards what is not yet typed, finishes the key being typed and stops
+    // the typing thread.
     ~SendKeys() override;
 
     SendKeys(const SendKeys&) = delete;
@@ -37,7 +44,13 @@ class SendKeys final : public KeystrokeInjector {
 
     bool available() const override;
     QString unavailableReason() const override;
+    std::size_t room() const override;
     void sendKeys(const QString& keystrokes) override;
+    std::size_t discardPending() override;
+
+    // While held, no key is typed; the backlog keeps what arrives until it
+    // is full. For the times when the keyboard focus is in a window of ours.
+    void setHeld(bool held);
 
     // Blocks until everything queued so far is typed and the backend is idle.
     void waitUntilTyped();
@@ -48,17 +61,20 @@ class SendKeys final : public KeystrokeInjector {
 
   private:
     void typingLoop();
-    bool allTyped() const; // m_mutex held
+    bool allTyped() const;                  // m_mutex held
+    std::size_t dropQueue(const char* why); // m_mutex held
 
     std::unique_ptr<KeystrokeBackend> m_backend;
     QString m_unavailableReason;
     KeystrokeParser m_parser; // used by the caller's thread only
+    const std::size_t m_backlogLimit;
 
     mutable std::mutex m_mutex;
-    std::condition_variable m_queued;
+    std::condition_variable m_wake; // keys queued, hold released, or stopping
     std::condition_variable m_drained;
     std::deque<KeyEvent> m_queue;
     bool m_typing = false; // the typing thread holds events taken from the queue
+    bool m_held = false;
     bool m_stopping = false;
     Counts m_counts;
     std::thread m_thread;

@@ -13,18 +13,19 @@
 // Usage: vxorv_ack_latency_bench [frames]   (default 10000)
 
 #include "collection/data_collection.hpp"
-#include "framing.hpp"
 #include "fakes/fake_message_boxes.hpp"
 #include "fakes/fake_tray_icon.hpp"
-#include "typing/keystroke_injector.hpp"
+#include "framing.hpp"
 #include "platform/qlibrary_link_library.hpp"
 #include "platform/qt_serial_port.hpp"
 #include "platform/qt_timer.hpp"
+#include "typing/keystroke_injector.hpp"
 
 #include <QCoreApplication>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
 #include <poll.h>
@@ -45,7 +46,9 @@ class NullInjector final : public KeystrokeInjector {
   public:
     bool available() const override { return true; }
     QString unavailableReason() const override { return {}; }
+    std::size_t room() const override { return SIZE_MAX; }
     void sendKeys(const QString& keystrokes) override { m_characters += keystrokes.size(); }
+    std::size_t discardPending() override { return 0; }
 
   private:
     qsizetype m_characters = 0;

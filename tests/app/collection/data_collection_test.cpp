@@ -214,6 +214,55 @@ TEST_F(DataCollectionTest, PlainPathTypesArrivingTextAtOnce) {
     EXPECT_TRUE(m_library.calls.isEmpty());
 }
 
+TEST_F(DataCollectionTest, AFullBacklogLeavesMessagesInTheLibrarysQueue) {
+    useProtocol();
+    ASSERT_TRUE(m_collection.dataCollectionStart(true));
+    m_library.queued = {QByteArrayLiteral("a"), QByteArrayLiteral("b")};
+    m_injector.roomLeft = 4096;
+    m_timer.tick();
+    EXPECT_EQ(m_injector.sent, QStringList{"a"}) << "only room for one of the longest messages";
+    EXPECT_EQ(m_library.queued.size(), 1u);
+    m_injector.roomLeft = 4096;
+    m_timer.tick();
+    EXPECT_EQ(m_injector.sent, QStringList({"a", "b"}));
+}
+
+TEST_F(DataCollectionTest, APlainPathWithAFullBacklogReadsOnlyWhatFitsAndPollsForTheRest) {
+    ASSERT_TRUE(m_collection.dataCollectionStart(true));
+    m_injector.roomLeft = 3;
+    m_port.receive(QByteArrayLiteral("abcdefg"));
+    EXPECT_EQ(m_injector.sent, QStringList{"abc"});
+    EXPECT_TRUE(m_timer.enabled()) << "no new event comes for text already waiting";
+    m_timer.tick();
+    EXPECT_EQ(m_injector.sent.size(), 1) << "still no room";
+    m_injector.roomLeft = 100;
+    m_timer.tick();
+    EXPECT_EQ(m_injector.sent, QStringList({"abc", "defg"}));
+    EXPECT_FALSE(m_timer.enabled());
+    EXPECT_EQ(m_port.InputLen(), 0);
+}
+
+TEST_F(DataCollectionTest, StopAndEndTypingDropTheBacklogAndEndingTakesNothingMore) {
+    useProtocol();
+    ASSERT_TRUE(m_collection.dataCollectionStart(true));
+    m_collection.dataCollectionStop();
+    EXPECT_EQ(m_injector.discards, 1);
+
+    ASSERT_TRUE(m_collection.dataCollectionStart(true));
+    m_collection.endTyping();
+    EXPECT_EQ(m_injector.discards, 2);
+    m_library.queued = {QByteArrayLiteral("late")};
+    m_timer.tick();
+    EXPECT_TRUE(m_injector.sent.isEmpty());
+
+    m_collection.dataCollectionStop();
+    m_settings.VXBTSecurityMode = 0;
+    ASSERT_TRUE(m_collection.dataCollectionStart(true));
+    m_port.receive(QByteArrayLiteral("late"));
+    EXPECT_TRUE(m_injector.sent.isEmpty());
+    EXPECT_EQ(m_port.waiting(), "late");
+}
+
 TEST_F(DataCollectionTest, EventsFollowThePathThePortWasPreparedFor) {
     useProtocol();
     ASSERT_TRUE(m_collection.dataCollectionStart(true));

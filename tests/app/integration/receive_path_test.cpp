@@ -4,17 +4,17 @@
 // injector with a recording backend. The polling timer is driven by the test.
 
 #include "collection/data_collection.hpp"
-#include "framing.hpp"
 #include "fakes/fake_message_boxes.hpp"
 #include "fakes/fake_timer.hpp"
 #include "fakes/fake_tray_icon.hpp"
 #include "fakes/recording_backend.hpp"
+#include "framing.hpp"
 #include "platform/ini_settings_store.hpp"
 #include "platform/port_device.hpp"
 #include "platform/qlibrary_link_library.hpp"
 #include "platform/qt_serial_port.hpp"
-#include "typing/send_keys.hpp"
 #include "pseudo_terminal.hpp"
+#include "typing/send_keys.hpp"
 
 #include <QDir>
 #include <QFile>
@@ -224,6 +224,81 @@ TEST_F(ReceivePathTest, ThePlainPathTypesArrivingTextAtOnce) {
         return m_typed->text() == "AB{ENTER}";
     })) << m_typed->text().toStdString();
     EXPECT_EQ(m_pty.readable(), 0); // no replies on the plain path
+}
+
+TEST_F(ReceivePathTest, WhileTypingIsHeldTheDeviceIsAnsweredNakAndNothingAcknowledgedIsLost) {
+    start(true);
+    m_injector->setHeld(true);
+    QString acknowledged;
+    QByteArray refused;
+    QByteArray refusedMessage;
+    for (int i = 0; i < 200 && refused.isEmpty(); ++i) {
+        const QByteArray message =
+            QByteArray::number(i).append(';').leftJustified(300, static_cast<char>('a' + i % 26));
+        const QByteArray frame =
+            vxbt::encodeFrame(i == 0 ? 0x09 : 0x08, static_cast<std::uint8_t>(i), message);
+        m_pty.write(frame);
+        const QByteArray reply = awaitReplies(1);
+        ASSERT_EQ(reply.size(), 1);
+        if (reply == ack) {
+            acknowledged += QString::fromLatin1(message);
+        } else {
+            refused = frame;
+            refusedMessage = message;
+        }
+        m_timer.tick();
+    }
+    ASSERT_FALSE(refused.isEmpty()) << "the device was never held back";
+    EXPECT_LT(m_injector->room(), 4096u);
+    EXPECT_EQ(m_typed->text(), "");
+
+    m_injector->setHeld(false);
+    const auto typeAll = [&](const QString& expected) {
+        return processEventsUntil(
+            [&] {
+                m_timer.tick();
+                m_injector->waitUntilTypedFor(10ms);
+                return m_typed->text().size() >= expected.size();
+            },
+            20s);
+    };
+    EXPECT_TRUE(typeAll(acknowledged));
+    EXPECT_EQ(m_typed->text(), acknowledged);
+    m_pty.write(refused); // sent again, as the device does after NAK
+    EXPECT_EQ(awaitReplies(1), ack);
+    acknowledged += QString::fromLatin1(refusedMessage);
+    EXPECT_TRUE(typeAll(acknowledged));
+    EXPECT_EQ(m_typed->text(), acknowledged);
+}
+
+TEST_F(ReceivePathTest, WhileTypingIsHeldThePlainPathHoldsTheSenderBack) {
+    start(false);
+    m_injector->setHeld(true);
+    QByteArray line(64 * 1024, 'x');
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        line[i] = static_cast<char>('a' + i % 26);
+    }
+    // Writes until the line has taken nothing for a while: the sender is held.
+    QByteArray written;
+    int idleRounds = 0;
+    while (idleRounds < 50 && written.size() < 4 * 1024 * 1024) {
+        const qsizetype n = m_pty.tryWrite(line);
+        written += line.left(n);
+        idleRounds = n > 0 ? 0 : idleRounds + 1;
+        processEventsUntil([] { return false; }, 10ms);
+    }
+    EXPECT_LT(written.size(), 1024 * 1024) << "the port was read on while typing was held";
+    EXPECT_EQ(m_injector->room(), 0u);
+
+    m_injector->setHeld(false);
+    EXPECT_TRUE(processEventsUntil(
+        [&] {
+            m_timer.tick();
+            m_injector->waitUntilTypedFor(10ms);
+            return m_typed->text().size() >= written.size();
+        },
+        60s));
+    EXPECT_EQ(m_typed->text(), QString::fromLatin1(written)) << "nothing lost, nothing twice";
 }
 
 TEST_F(ReceivePathTest, TheDeviceVanishingMidFrameClosesThePortAndNothingElse) {

@@ -281,6 +281,7 @@ TEST_F(ShellTest, ExitWhileCollectingSavesWithoutStopping) {
     EXPECT_EQ(tray.removals, 1);
     EXPECT_EQ(store.writes.size(), 7);
     EXPECT_TRUE(port.PortOpen()) << "no stop procedure runs";
+    EXPECT_EQ(injector.discards, 1) << "but typing ends";
     EXPECT_EQ(windows.endStatus, 0);
     EXPECT_TRUE(shell.ended());
 }

@@ -48,6 +48,14 @@ void PseudoTerminal::write(const QByteArray& bytes) {
     }
 }
 
+qsizetype PseudoTerminal::tryWrite(QByteArrayView bytes) {
+    const ssize_t n = ::write(m_master, bytes.data(), static_cast<std::size_t>(bytes.size()));
+    if (n < 0 && errno != EAGAIN && errno != EINTR) {
+        throw std::runtime_error("writing to the pty master failed");
+    }
+    return n > 0 ? n : 0;
+}
+
 int PseudoTerminal::readable() const {
     int count = 0;
     ioctl(m_master, FIONREAD, &count);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <chrono>
@@ -22,6 +23,8 @@ class PseudoTerminal {
     int masterFd() const { return m_master; }
 
     void write(const QByteArray& bytes);
+    // Writes what the line takes now, without waiting; returns how much.
+    qsizetype tryWrite(QByteArrayView bytes);
     // Bytes the code under test has written and the master can read now.
     int readable() const;
     // Waits, without running the event loop, until the master can read: so

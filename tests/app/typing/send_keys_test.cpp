@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 namespace vxorv {
 namespace {
@@ -84,14 +86,70 @@ TEST(SendKeys, CallsIdleOnceTheQueueRunsEmpty) {
     EXPECT_EQ(record->idleCalls(), 2u);
 }
 
-TEST(SendKeys, DestructionTypesWhatIsStillQueued) {
-    auto recording = std::make_unique<RecordingBackend>();
-    const auto record = recording->record();
-    {
-        SendKeys injector(std::move(recording));
-        injector.sendKeys(QString(500, u'z'));
+TEST(SendKeys, TheBacklogTakesWholeStringsUpToItsLimitWhileTypingIsHeld) {
+    auto backend = std::make_unique<RecordingBackend>();
+    const auto record = backend->record();
+    SendKeys injector(std::move(backend), {}, 10);
+    injector.setHeld(true);
+
+    EXPECT_EQ(injector.room(), 10u);
+    injector.sendKeys(QStringLiteral("abc{ENTER}def"));
+    EXPECT_EQ(injector.room(), 3u) << "seven keys from thirteen characters";
+    injector.sendKeys(QStringLiteral("1234"));
+    EXPECT_EQ(injector.room(), 3u) << "a string that does not fit is not split";
+    injector.sendKeys(QStringLiteral("xyz"));
+    EXPECT_EQ(injector.room(), 0u);
+    EXPECT_FALSE(injector.waitUntilTypedFor(100ms));
+    EXPECT_EQ(record->text(), "");
+
+    injector.setHeld(false);
+    ASSERT_TRUE(injector.waitUntilTypedFor(10s));
+    EXPECT_EQ(record->text(), "abc{ENTER}defxyz");
+    EXPECT_EQ(injector.counts().discarded, 4u);
+    EXPECT_EQ(injector.room(), 10u);
+}
+
+TEST(SendKeys, DiscardPendingDropsTheBacklogAndTypingGoesOnAfterwards) {
+    auto backend = std::make_unique<RecordingBackend>();
+    const auto record = backend->record();
+    SendKeys injector(std::move(backend), {}, 100);
+    injector.setHeld(true);
+    injector.sendKeys(QStringLiteral("abc"));
+
+    EXPECT_EQ(injector.discardPending(), 3u);
+    EXPECT_TRUE(injector.waitUntilTypedFor(0ms));
+    EXPECT_EQ(injector.room(), 100u);
+    injector.setHeld(false);
+    injector.sendKeys(QStringLiteral("x"));
+    ASSERT_TRUE(injector.waitUntilTypedFor(10s));
+    EXPECT_EQ(record->text(), "x");
+    EXPECT_EQ(injector.counts().discarded, 3u);
+}
+
+// Takes a millisecond per key, as a real desktop does; the count outlives it.
+class SlowBackend final : public KeystrokeBackend {
+  public:
+    explicit SlowBackend(std::shared_ptr<std::atomic<int>> typed) : m_typed(std::move(typed)) {}
+    bool type(const KeyEvent&) override {
+        std::this_thread::sleep_for(1ms);
+        ++*m_typed;
+        return true;
     }
-    EXPECT_EQ(record->text(), QString(500, u'z'));
+
+  private:
+    std::shared_ptr<std::atomic<int>> m_typed;
+};
+
+TEST(SendKeys, DestructionFinishesTheKeyInHandAndDropsTheRest) {
+    const auto typed = std::make_shared<std::atomic<int>>(0);
+    {
+        SendKeys injector(std::make_unique<SlowBackend>(typed));
+        injector.sendKeys(QString(5000, u'z'));
+        while (*typed == 0) {
+            std::this_thread::yield();
+        }
+    }
+    EXPECT_LT(*typed, 100) << "keys typed after the end was asked for";
 }
 
 TEST(SendKeys, CountsRefusedKeysAndIgnoredControlCharacters) {
