@@ -228,7 +228,7 @@ INSTANTIATE_TEST_SUITE_P(Desktops, TypingEndToEnd,
                                     (param.param.heldShift ? "_HeldShift" : "");
                          });
 
-TEST(TypingExit, FinishesQueuedTypingAndRestoresTheKeymapWhenDestroyed) {
+TEST(TypingExit, DropsQueuedTypingAndRestoresTheKeymapWhenDestroyed) {
     XKeyboard x;
     const std::vector<unsigned long> keymapBefore = x.keymap();
     sink->clear();
@@ -246,7 +246,10 @@ TEST(TypingExit, FinishesQueuedTypingAndRestoresTheKeymapWhenDestroyed) {
     });
     sink->collect([&] { return destroyed.load(); });
     owner.join();
-    EXPECT_TRUE(sameText(sink->transcript(), QString::fromStdU32String(text)));
+    const QString expected = QString::fromStdU32String(text);
+    const QString typed = sink->transcript();
+    EXPECT_LT(typed.size(), expected.size()) << "what was still queued is not typed";
+    EXPECT_TRUE(sameText(typed, expected.left(typed.size())));
     EXPECT_EQ(x.keymap(), keymapBefore);
 }
 
