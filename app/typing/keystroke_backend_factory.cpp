@@ -1,6 +1,7 @@
 #include "typing/keystroke_backend_factory.hpp"
 
 #include "typing/gnome/gnome_backend.hpp"
+#include "typing/kde/kde_backend.hpp"
 #include "typing/uinput/uinput_backend.hpp"
 #include "typing/x11/xtest_backend.hpp"
 
@@ -37,7 +38,7 @@ std::vector<KeystrokeBackendOpener> allOpeners() {
     return {
         {virtualKeyboardName, notBuiltYet()},
         {gnomeName, openerOf<GnomeBackend>()},
-        {kdeName, notBuiltYet()}, // the KDE fake input backend's slot
+        {kdeName, openKdeBackend},
         {uinputName, openerOf<UinputBackend>()},
         {xtestName, openerOf<XTestBackend>()},
     };

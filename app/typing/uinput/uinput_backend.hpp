@@ -23,6 +23,7 @@ class UinputBackend final : public KeystrokeBackend {
     static std::unique_ptr<UinputBackend> open(std::string& problem);
 
     bool type(const KeyEvent& event) override;
+    std::string failure() const override { return m_device->failure(); }
 
   private:
     bool press(const uinput::KeyChord& chord);

@@ -1,10 +1,12 @@
-// End to end under a headless GNOME compositor (in_mutter.sh): keystroke
-// strings go through the injector and the GNOME backend's remote-desktop
-// session into a native Wayland text editor, which must show exactly the
-// text meant; characters the compositor's layout lacks are reported and
-// left out, and the rest of the message is typed.
+// End to end under a headless GNOME or KDE compositor (in_desktop.sh):
+// keystroke strings go through the injector and the backend the session
+// chooses into a native Wayland text editor, which must show exactly the text
+// meant; characters the compositor's layout lacks are reported and left out,
+// and the rest of the message is typed.
+//
+// desktop_e2e_test GNOME|KDE: the backend expected on that desktop.
 
-#include "typing/gnome/gnome_backend.hpp"
+#include "typing/keystroke_backend_factory.hpp"
 #include "typing/send_keys.hpp"
 #include "typing/uinput/session_layout.hpp"
 
@@ -35,6 +37,12 @@ using namespace std::chrono_literals;
 
 QPlainTextEdit* editor = nullptr;
 SendKeys* injector = nullptr;
+std::string backendName;
+// On GNOME the compositor finds € on the extra Euro key of its "us" keymap;
+// key codes stop at F24, where no layout puts €.
+bool euroTypeable() {
+    return backendName == "GNOME";
+}
 
 // Types `keystrokes` and waits until the editor shows `expected` (or a
 // minute passes), serving the editor's events meanwhile: the compositor
@@ -93,35 +101,39 @@ QString printableAscii() {
     return text;
 }
 
-TEST(GnomeTyping, InLayoutTextArrivesExactly) {
+TEST(DesktopTyping, InLayoutTextArrivesExactly) {
     const auto before = injector->counts();
     QString keys;
     QString expected;
     for (int i = 0; i < 8; ++i) {
-        keys += printableAsciiEscaped() + QStringLiteral("{ENTER}\t€");
-        expected += printableAscii() + QChar::ParagraphSeparator + QStringLiteral("\t€");
+        keys += printableAsciiEscaped() + QStringLiteral("{ENTER}\t");
+        expected += printableAscii() + QChar::ParagraphSeparator + QStringLiteral("\t");
     }
     EXPECT_EQ(typeAndRead(keys, expected), expected);
     EXPECT_EQ(injector->counts().refused, before.refused);
 }
 
-TEST(GnomeTyping, NamedKeysAndCtrlReachTheWindow) {
+TEST(DesktopTyping, NamedKeysAndCtrlReachTheWindow) {
     // Ctrl+A selects everything, so the next letter replaces it.
     EXPECT_EQ(
         typeAndRead(QStringLiteral("ab{LEFT}X{END}c{BS}d^anew{HOME}{DEL}N"), QStringLiteral("New")),
         QStringLiteral("New"));
 }
 
-TEST(GnomeTyping, CharactersTheLayoutLacksAreReportedAndTheRestTyped) {
+TEST(DesktopTyping, CharactersTheLayoutLacksAreReportedAndTheRestTyped) {
     const auto before = injector->counts();
-    EXPECT_EQ(typeAndRead(QStringLiteral("Order 4711 é€ ö."), QStringLiteral("Order 4711 € .")),
-              QStringLiteral("Order 4711 € ."));
-    EXPECT_EQ(injector->counts().refused - before.refused, 2u);
+    const QString expected =
+        euroTypeable() ? QStringLiteral("Order 4711 € .") : QStringLiteral("Order 4711  .");
+    EXPECT_EQ(typeAndRead(QStringLiteral("Order 4711 é€ ö."), expected), expected);
+    EXPECT_EQ(injector->counts().refused - before.refused, euroTypeable() ? 2u : 3u);
 }
 
 // The whole tool: the session's choice of backend and the report of what it
 // could not type. é is 0xE9 and € 0x80 in Windows-1252.
-TEST(GnomeTyping, VxbtChoosesGnomeAndNamesWhatItCouldNotType) {
+TEST(DesktopTyping, VxbtChoosesGnomeAndNamesWhatItCouldNotType) {
+    if (backendName != "GNOME") {
+        GTEST_SKIP() << "only the test program has a desktop entry asking for fake input";
+    }
     editor->clear();
     QProcess vxbt;
     vxbt.start(QStringLiteral(VXBT_PATH), {QStringLiteral("type")});
@@ -142,7 +154,7 @@ TEST(GnomeTyping, VxbtChoosesGnomeAndNamesWhatItCouldNotType) {
     EXPECT_THAT(vxbt.readAllStandardError().toStdString(), testing::HasSubstr("GNOME"));
 }
 
-TEST(GnomeTyping, TheCompositorTellsItsKeymap) {
+TEST(DesktopTyping, TheCompositorTellsItsKeymap) {
     std::string problem;
     const auto keymap = uinput::compositorKeymap(problem);
     ASSERT_TRUE(keymap) << problem;
@@ -169,13 +181,14 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    std::string problem;
-    std::unique_ptr<vxorv::GnomeBackend> backend = vxorv::GnomeBackend::open(problem);
-    if (!backend) {
-        std::fprintf(stderr, "the GNOME backend did not open: %s\n", problem.c_str());
+    vxorv::KeystrokeBackendChoice choice = vxorv::chooseKeystrokeBackend(vxorv::automaticBackend);
+    if (argc != 2 || choice.name != argv[1]) {
+        std::fprintf(stderr, "chose \"%s\" (%s), expected %s\n", choice.name.c_str(),
+                     choice.problem.c_str(), argc == 2 ? argv[1] : "a backend name");
         return 1;
     }
-    vxorv::SendKeys injector(std::move(backend));
+    vxorv::e2e::backendName = choice.name;
+    vxorv::SendKeys injector(std::move(choice.backend));
     vxorv::e2e::editor = &window;
     vxorv::e2e::injector = &injector;
     if (!vxorv::e2e::keyboardReachesTheWindow()) {
