@@ -16,9 +16,12 @@ class SettingsStore {
     virtual QString GetSetting(const QString& section, const QString& key,
                                const QString& defaultValue) const = 0;
     // Creates or replaces the value; a value that could not be stored is a
-    // failure the caller sees.
+    // failure the caller sees, described in words a user can act on.
     virtual Status SaveSetting(const QString& section, const QString& key,
                                const QString& value) = 0;
+    // A failure when the store exists but could not be read: it then reads
+    // as empty, and the user must hear of it.
+    virtual Status readStatus() const = 0;
 };
 
 } // namespace vxorv

@@ -1,5 +1,8 @@
 #include "settings/settings.hpp"
 
+#include <algorithm>
+#include <array>
+#include <functional>
 #include <limits>
 
 namespace vxorv {
@@ -68,6 +71,42 @@ std::optional<std::int64_t> textToInteger(const QString& text, std::int64_t min,
     return value;
 }
 
+template <typename Integer> Status notAWholeNumber() {
+    return Status::failure(QStringLiteral("Not a whole number from %1 to %2.")
+                               .arg(std::numeric_limits<Integer>::min())
+                               .arg(std::numeric_limits<Integer>::max()));
+}
+
+// Converts a stored 16-bit number and hands it to `assign`.
+Status assignInt16(const QString& text, const std::function<void(std::int16_t)>& assign) {
+    const auto value = textToInt16(text);
+    if (!value) {
+        return notAWholeNumber<std::int16_t>();
+    }
+    assign(*value);
+    return Status::ok();
+}
+
+// The texts saveSettings writes, in the order it writes them.
+struct StoredText {
+    QString section;
+    QString key;
+    QString text;
+};
+std::array<StoredText, 7> storedTexts(const SettingsValues& values,
+                                      const SerialPortComponent& MSComm1) {
+    return {{
+        {properties, autoStart.name,
+         values.AutoStartEnabled ? QStringLiteral("1") : QStringLiteral("0")},
+        {properties, extendedConversion.name, QString::number(values.ExtendedConversionMode)},
+        {properties, securityMode.name, QString::number(values.VXBTSecurityMode)},
+        {properties, portSettings.name, MSComm1.Settings()},
+        {properties, commPort.name, QString::number(MSComm1.CommPort())},
+        {properties, handshaking.name, QString::number(MSComm1.Handshaking())},
+        {firstRun, when.name, configured},
+    }};
+}
+
 } // namespace
 
 std::optional<std::int16_t> textToInt16(const QString& text) {
@@ -86,61 +125,72 @@ bool isFirstLaunch(const SettingsStore& store) {
     return store.GetSetting(firstRun, when.name, when.defaultText) == when.defaultText;
 }
 
-void loadSettings(const SettingsStore& store, SettingsValues& values,
-                  SerialPortComponent& MSComm1) {
+QList<UnusableSetting> loadSettings(const SettingsStore& store, SettingsValues& values,
+                                    SerialPortComponent& MSComm1) {
     values.AutoStartEnabled = read(store, autoStart) != u"0";
 
-    const auto conversion = textToInt16(read(store, extendedConversion));
-    if (!conversion) {
-        return;
-    }
-    values.ExtendedConversionMode = *conversion;
+    QList<UnusableSetting> unusable;
+    // Applies the stored text of `key`, or its default when the stored one is
+    // refused; every default is accepted.
+    const auto load = [&](const Key& key, const std::function<Status(const QString&)>& apply) {
+        const QString text = read(store, key);
+        if (Status applied = apply(text); !applied) {
+            unusable.append({key.name, text, applied.description(), key.defaultText});
+            (void)apply(key.defaultText);
+        }
+    };
+    load(extendedConversion, [&](const QString& text) {
+        return assignInt16(text, [&](std::int16_t mode) { values.ExtendedConversionMode = mode; });
+    });
+    load(securityMode, [&](const QString& text) {
+        return assignInt16(text, [&](std::int16_t mode) { values.VXBTSecurityMode = mode; });
+    });
+    load(portSettings, [&](const QString& text) { return MSComm1.setSettings(text); });
+    load(commPort, [&](const QString& text) {
+        const auto port = textToInt16(text);
+        return port ? MSComm1.setCommPort(*port) : notAWholeNumber<std::int16_t>();
+    });
+    load(handshaking, [&](const QString& text) {
+        const auto code = textToInt32(text);
+        return code ? MSComm1.setHandshaking(*code) : notAWholeNumber<std::int32_t>();
+    });
+    return unusable;
+}
 
-    const auto security = textToInt16(read(store, securityMode));
-    if (!security) {
-        return;
+QString unusableSettingsText(const QList<UnusableSetting>& unusable) {
+    QString text = QStringLiteral("Some stored settings could not be used. Each of them is "
+                                  "replaced by its default, which is saved in its place at exit; "
+                                  "the other settings are used as stored.\n");
+    for (const UnusableSetting& setting : unusable) {
+        text += QStringLiteral("\n%1 = \"%2\": %3 %4 is used instead.")
+                    .arg(setting.key, setting.storedText, setting.reason, setting.usedText);
     }
-    values.VXBTSecurityMode = *security;
-
-    if (!MSComm1.setSettings(read(store, portSettings))) {
-        return;
-    }
-
-    const auto port = textToInt16(read(store, commPort));
-    if (!port || !MSComm1.setCommPort(*port)) {
-        return;
-    }
-
-    const auto code = textToInt32(read(store, handshaking));
-    if (!code) {
-        return;
-    }
-    (void)MSComm1.setHandshaking(*code); // the last step: a rejected code changes nothing
+    return text;
 }
 
 Status saveSettings(SettingsStore& store, const SettingsValues& values,
                     const SerialPortComponent& MSComm1) {
     Status result = Status::ok();
-    const auto write = [&](const QString& section, const QString& key, const QString& value) {
-        Status written = store.SaveSetting(section, key, value);
+    for (const StoredText& stored : storedTexts(values, MSComm1)) {
+        Status written = store.SaveSetting(stored.section, stored.key, stored.text);
         if (result && !written) {
             result = written;
         }
-    };
-    write(properties, autoStart.name,
-          values.AutoStartEnabled ? QStringLiteral("1") : QStringLiteral("0"));
-    write(properties, extendedConversion.name, QString::number(values.ExtendedConversionMode));
-    write(properties, securityMode.name, QString::number(values.VXBTSecurityMode));
-    write(properties, portSettings.name, MSComm1.Settings());
-    write(properties, commPort.name, QString::number(MSComm1.CommPort()));
-    write(properties, handshaking.name, QString::number(MSComm1.Handshaking()));
-    write(firstRun, when.name, configured);
+    }
     return result;
 }
 
 QString typingBackend(const SettingsStore& store) {
     const QString value = store.GetSetting(typing, backend.name, backend.defaultText).trimmed();
     return value.isEmpty() ? backend.defaultText : value;
+}
+
+bool differsFromStore(const SettingsStore& store, const SettingsValues& values,
+                      const SerialPortComponent& MSComm1) {
+    const auto texts = storedTexts(values, MSComm1);
+    return std::any_of(texts.begin(), texts.end(), [&store](const StoredText& stored) {
+        return store.GetSetting(stored.section, stored.key, QString()) != stored.text;
+    });
 }
 
 } // namespace vxorv

@@ -3,6 +3,8 @@
 #include "platform/serial_port_component.hpp"
 #include "platform/settings_store.hpp"
 
+#include <QList>
+
 #include <cstdint>
 #include <optional>
 
@@ -28,10 +30,22 @@ inline const QString settingsApplication = QStringLiteral("VXORV");
 // True while the store holds no first-run marker.
 bool isFirstLaunch(const SettingsStore& store);
 
-// Reads the six settings into memory and into the serial port. After
-// "AutoStart", the first value that does not convert or that the port rejects
-// ends the load silently: it and all later values keep their previous values.
-void loadSettings(const SettingsStore& store, SettingsValues& values, SerialPortComponent& MSComm1);
+// A stored value that could not be used, and what is used in its place.
+struct UnusableSetting {
+    QString key;
+    QString storedText;
+    QString reason;
+    QString usedText;
+};
+
+// Reads the six settings into memory and into the serial port. Each value
+// stands alone: one that does not convert, or that the port rejects, gives
+// way to its default and is listed in the result; the others load as stored.
+QList<UnusableSetting> loadSettings(const SettingsStore& store, SettingsValues& values,
+                                    SerialPortComponent& MSComm1);
+
+// What the user is told about the values loadSettings could not use.
+QString unusableSettingsText(const QList<UnusableSetting>& unusable);
 
 // Writes the six settings and the first-run marker, every write attempted;
 // the first write that fails is reported.
@@ -41,6 +55,11 @@ Status saveSettings(SettingsStore& store, const SettingsValues& values,
 // The [Typing] Backend setting: "auto" (the default) or the name of the one
 // keystroke backend to use.
 QString typingBackend(const SettingsStore& store);
+
+// True when saving would change what the store holds, so a failed save
+// loses something.
+bool differsFromStore(const SettingsStore& store, const SettingsValues& values,
+                      const SerialPortComponent& MSComm1);
 
 // An optionally signed decimal number with blanks around it, within the
 // target width; nullopt for anything else.

@@ -75,12 +75,11 @@ int main(int argc, char** argv) {
     trayIcon.setOnLeftClick([&windows] { windows.showMainWindow(); });
 
     // The end of the session and a request to terminate end the program
-    // as the Exit command does, settings saved.
-    TerminationSignals terminationSignals([&shell] { shell.applicationExit(); });
-    QObject::connect(&application, &QGuiApplication::commitDataRequest,
-                     [&shell] { shell.applicationExit(); });
-    QObject::connect(&application, &QCoreApplication::aboutToQuit,
-                     [&shell] { shell.applicationExit(); });
+    // as the Exit command does, settings saved, without waiting for anyone.
+    const auto unattendedExit = [&shell] { shell.applicationExit(ExitRequest::Unattended); };
+    TerminationSignals terminationSignals(unattendedExit);
+    QObject::connect(&application, &QGuiApplication::commitDataRequest, unattendedExit);
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, unattendedExit);
 
     shell.startUp();
     if (shell.ended()) {

@@ -1,11 +1,24 @@
 #include "shell/shell.hpp"
 
+#include <QLoggingCategory>
+
 #include <chrono>
 
 namespace vxorv {
 namespace {
 
+Q_LOGGING_CATEGORY(lcSettings, "vxorv.settings", QtWarningMsg)
+
 constexpr std::chrono::milliseconds retryInterval{5000};
+
+QString saveFailureText(const Status& saved, bool changed) {
+    return changed ? QStringLiteral("The settings could not be saved, so the changes made in "
+                                    "this session are lost. %1")
+                         .arg(saved.description())
+                   : QStringLiteral("The settings could not be saved; they had not changed in "
+                                    "this session, so nothing is lost. %1")
+                         .arg(saved.description());
+}
 
 } // namespace
 
@@ -45,6 +58,16 @@ void Shell::startUp() {
     }
     m_parts.windows.setVersionText(versionLabelText(m_version, verMajor, verMinor, verBuild));
 
+    // An unreadable store reads as empty: say why the first-launch dialog comes.
+    if (Status readable = m_parts.store.readStatus(); !readable) {
+        report(readable.description() +
+                   QStringLiteral(" The program starts as on a first launch, with the default "
+                                  "settings."),
+               MessageBoxes::Icon::Exclamation);
+        if (m_ended) {
+            return;
+        }
+    }
     if (isFirstLaunch(m_parts.store)) {
         m_parts.settings.AutoStartEnabled = true;
         m_parts.flags.ThisWasFirstLaunch = true;
@@ -56,9 +79,9 @@ void Shell::startUp() {
             m_parts.flags.SettingsForFirstLaunchCoerrectlyPerformed = true;
             if (Status saved = saveSettings(m_parts.store, m_parts.settings, m_parts.MSComm1);
                 !saved) {
-                m_parts.messageBoxes.show(
-                    QStringLiteral("The settings could not be saved: %1").arg(saved.description()),
-                    MessageBoxes::Icon::Exclamation, MessageBoxes::Buttons::Ok);
+                report(
+                    QStringLiteral("The settings could not be saved. %1").arg(saved.description()),
+                    MessageBoxes::Icon::Exclamation);
             }
         } else {
             m_parts.flags.SettingsForFirstLaunchCoerrectlyPerformed = false;
@@ -71,13 +94,23 @@ void Shell::startUp() {
 }
 
 void Shell::applicationStart(bool startAllowed) {
-    loadSettings(m_parts.store, m_parts.settings, m_parts.MSComm1);
+    const QList<UnusableSetting> unusable =
+        loadSettings(m_parts.store, m_parts.settings, m_parts.MSComm1);
     m_parts.trayIcon.trayIconUpdate(TrayIcon::Picture::imgStopped,
                                     applicationTitle + QStringLiteral(" (stopped) "));
     if (startAllowed && m_parts.settings.AutoStartEnabled &&
         !m_parts.collection.dataCollectionStart(false)) {
         armRetry();
     }
+    // Last, so that collection runs while the box waits for the user.
+    if (!unusable.isEmpty()) {
+        report(unusableSettingsText(unusable), MessageBoxes::Icon::Exclamation);
+    }
+}
+
+void Shell::report(const QString& text, MessageBoxes::Icon icon) {
+    qCWarning(lcSettings).noquote() << text;
+    m_parts.messageBoxes.show(text, icon, MessageBoxes::Buttons::Ok);
 }
 
 void Shell::armRetry() {
@@ -148,8 +181,11 @@ PopupMenuState Shell::popupMenuState() const {
     return {.startEnabled = !running, .stopEnabled = running};
 }
 
-void Shell::applicationExit() {
+void Shell::applicationExit(ExitRequest request) {
     if (m_ended) {
+        if (request == ExitRequest::Unattended) {
+            m_parts.windows.endProgram(m_exitStatus); // also closes a box still open
+        }
         return;
     }
     m_ended = true;
@@ -157,19 +193,20 @@ void Shell::applicationExit() {
     // even while a message box below waits for an answer.
     m_parts.collection.endTyping();
     m_parts.trayIcon.trayIconRemove();
-    int status = 0;
     const FirstLaunchFlags& flags = m_parts.flags;
     if (!flags.ThisWasFirstLaunch || flags.SettingsForFirstLaunchCoerrectlyPerformed) {
+        const bool changed = differsFromStore(m_parts.store, m_parts.settings, m_parts.MSComm1);
         if (Status saved = saveSettings(m_parts.store, m_parts.settings, m_parts.MSComm1); !saved) {
-            m_parts.messageBoxes.show(
-                QStringLiteral("The settings could not be saved, so the changes made in this "
-                               "session are lost: %1")
-                    .arg(saved.description()),
-                MessageBoxes::Icon::Critical, MessageBoxes::Buttons::Ok);
-            status = 1;
+            m_exitStatus = 1;
+            const QString text = saveFailureText(saved, changed);
+            if (request == ExitRequest::Command) {
+                report(text, MessageBoxes::Icon::Critical);
+            } else {
+                qCWarning(lcSettings).noquote() << text;
+            }
         }
     }
-    m_parts.windows.endProgram(status);
+    m_parts.windows.endProgram(m_exitStatus);
 }
 
 } // namespace vxorv

@@ -39,6 +39,10 @@ struct ProgramVersion {
 QString versionLabelText(ProgramVersion program, std::uint8_t verMajor, std::uint8_t verMinor,
                          std::uint8_t verBuild);
 
+// Who ends the program: the user's Exit command can be answered with a
+// message box; log-out and termination signals cannot wait for anyone.
+enum class ExitRequest { Command, Unattended };
+
 // The enabled state of the popup menu's Start and Stop items.
 struct PopupMenuState {
     bool startEnabled = false;
@@ -62,8 +66,11 @@ class Shell {
     void startUp();
     void applicationStart(bool startAllowed);
     // Removes the icon, saves the settings unless a first setup is
-    // unconfirmed, and ends the program. Runs once; later calls do nothing.
-    void applicationExit();
+    // unconfirmed, and ends the program. A failed save is shown in a message
+    // box after the Exit command, and only written to the trace (standard
+    // error) when nobody can answer a box. Runs once; a later unattended
+    // request ends the program even while that box is open.
+    void applicationExit(ExitRequest request = ExitRequest::Command);
     void propertiesOpen();
 
     // The main window's Start and Stop commands and those of the popup menu.
@@ -85,10 +92,13 @@ class Shell {
   private:
     void armRetry();
     void onDeviceLost();
+    // Tells the user in a message box and writes it to the trace.
+    void report(const QString& text, MessageBoxes::Icon icon);
 
     ShellParts m_parts;
     ProgramVersion m_version;
     bool m_ended = false;
+    int m_exitStatus = 0;
     bool m_resumeAfterLoss = false; // RetryTimer armed because the device vanished
 };
 

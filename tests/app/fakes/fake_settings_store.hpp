@@ -14,6 +14,7 @@ class FakeSettingsStore final : public SettingsStore {
     QMap<QString, QString> values; // "section/key" -> text
     QStringList writes;            // "section/key" in the order written
     bool refuseWrites = false;
+    Status readable = Status::ok();
 
     QString GetSetting(const QString& section, const QString& key,
                        const QString& defaultValue) const override {
@@ -27,6 +28,7 @@ class FakeSettingsStore final : public SettingsStore {
         values[section + u'/' + key] = value;
         return Status::ok();
     }
+    Status readStatus() const override { return readable; }
 };
 
 } // namespace vxorv

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSettings>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -92,16 +93,50 @@ TEST_F(IniSettingsStoreTest, SavedSettingsLoadBackTheSame) {
               "OK");
 }
 
-TEST_F(IniSettingsStoreTest, AnUnreadableFileReadsAsEmptyAndAFailedWriteIsReported) {
+TEST_F(IniSettingsStoreTest, AnUnreadableFileIsReportedAndAFailedWriteSaysWhyInWords) {
     // A directory where the file should be: it can be neither read nor written.
     QDir().mkpath(iniPath());
     IniSettingsStore store(settingsApplication);
     EXPECT_TRUE(isFirstLaunch(store));
+    const Status readable = store.readStatus();
+    ASSERT_FALSE(readable);
+    EXPECT_TRUE(readable.description().contains(iniPath())) << readable.description().toStdString();
+
     const Status saved =
         store.SaveSetting(QStringLiteral("FirstRun"), QStringLiteral("When"), QStringLiteral("OK"));
     ASSERT_FALSE(saved);
-    EXPECT_TRUE(saved.description().contains(iniPath())) << saved.description().toStdString();
+    EXPECT_EQ(saved.description(),
+              QStringLiteral("Writing the settings file %1 failed: Filename refers to a directory.")
+                  .arg(iniPath()));
 }
+
+TEST_F(IniSettingsStoreTest, AMissingFileIsNoReadFailure) {
+    EXPECT_TRUE(IniSettingsStore(settingsApplication).readStatus());
+}
+
+class HandEditedFile : public IniSettingsStoreTest,
+                       public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(HandEditedFile, LoadsAndEverySaveSucceeds) {
+    writeIni(QByteArray(GetParam()) + "[PROPERTIES]\nMSCOMMCommPort=3\n[FirstRun]\nWhen=OK\n");
+    IniSettingsStore store(settingsApplication);
+    EXPECT_TRUE(store.readStatus());
+    EXPECT_EQ(store.GetSetting(QStringLiteral("PROPERTIES"), QStringLiteral("MSCOMMCommPort"),
+                               QStringLiteral("1")),
+              "3");
+    for (const char* value : {"0", "1"}) {
+        const Status saved = store.SaveSetting(
+            QStringLiteral("PROPERTIES"), QStringLiteral("AutoStart"), QString::fromLatin1(value));
+        EXPECT_TRUE(saved) << saved.description().toStdString();
+    }
+    QSettings written(iniPath(), QSettings::IniFormat);
+    EXPECT_EQ(written.value(QStringLiteral("PROPERTIES/AutoStart")).toString(), "1");
+    EXPECT_EQ(written.value(QStringLiteral("PROPERTIES/MSCOMMCommPort")).toString(), "3");
+}
+
+INSTANTIATE_TEST_SUITE_P(IniSettingsStore, HandEditedFile,
+                         ::testing::Values("# a comment\n", "\xEF\xBB\xBF", "a broken line\n",
+                                           "[unclosed\n"));
 
 } // namespace
 } // namespace vxorv

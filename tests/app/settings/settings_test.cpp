@@ -94,50 +94,68 @@ TEST_F(SettingsTest, ValuesAreReadWidenedAndAssignedToThePort) {
     EXPECT_EQ(m_port.Handshaking(), 1);
 }
 
-// Each case: the key that fails, and how many of the values after AutoStart
-// (conversion, security, settings, port, handshaking) were loaded before it.
-struct LoadFailure {
+// A value that cannot be used, and the default that takes its place.
+struct UnusableCase {
     const char* key;
     const char* text;
-    int loadedBefore;
+    const char* usedText;
 };
 
-class LoadStopsAtFirstFailure : public SettingsTest,
-                                public ::testing::WithParamInterface<LoadFailure> {};
+class EachValueStandsAlone : public SettingsTest,
+                             public ::testing::WithParamInterface<UnusableCase> {};
 
-TEST_P(LoadStopsAtFirstFailure, KeepsThatValueAndAllLaterOnes) {
-    store(QStringLiteral("AutoStart"), QStringLiteral("0"));
-    store(QStringLiteral("ExtendedConversion"), QStringLiteral("1"));
-    store(QStringLiteral("VXBlueToothSecurity"), QStringLiteral("1"));
-    store(QStringLiteral("MSCOMMSettings"), QStringLiteral("19200,O,8,1"));
-    store(QStringLiteral("MSCOMMCommPort"), QStringLiteral("3"));
-    store(QStringLiteral("MSCOMMHandshaking"), QStringLiteral("2"));
-    store(QString::fromLatin1(GetParam().key), QString::fromLatin1(GetParam().text));
-    m_values.AutoStartEnabled = true;
-    m_values.ExtendedConversionMode = 7;
-    m_values.VXBTSecurityMode = 7;
+TEST_P(EachValueStandsAlone, AnUnusableOneFallsBackToItsDefaultAndIsNamed) {
+    const QMap<QString, QString> stored{
+        {"AutoStart", "0"},           {"ExtendedConversion", "1"},
+        {"VXBlueToothSecurity", "1"}, {"MSCOMMSettings", "19200,O,7,2"},
+        {"MSCOMMCommPort", "3"},      {"MSCOMMHandshaking", "2"}};
+    for (auto it = stored.begin(); it != stored.end(); ++it) {
+        store(it.key(), it.value());
+    }
+    const QString key = QString::fromLatin1(GetParam().key);
+    store(key, QString::fromLatin1(GetParam().text));
 
-    load();
+    const QList<UnusableSetting> unusable = loadSettings(m_store, m_values, m_port);
 
-    const int loaded = GetParam().loadedBefore;
+    ASSERT_EQ(unusable.size(), 1);
+    EXPECT_EQ(unusable[0].key, key);
+    EXPECT_EQ(unusable[0].storedText, QString::fromLatin1(GetParam().text));
+    EXPECT_EQ(unusable[0].usedText, QString::fromLatin1(GetParam().usedText));
+    EXPECT_FALSE(unusable[0].reason.isEmpty());
+    const auto expect = [&](const char* name, const char* loaded) {
+        return key == QLatin1String(name) ? QString::fromLatin1(GetParam().usedText)
+                                          : QString::fromLatin1(loaded);
+    };
     EXPECT_FALSE(m_values.AutoStartEnabled);
-    EXPECT_EQ(m_values.ExtendedConversionMode, loaded > 0 ? 1 : 7);
-    EXPECT_EQ(m_values.VXBTSecurityMode, loaded > 1 ? 1 : 7);
-    EXPECT_EQ(m_port.Settings(), loaded > 2 ? "19200,o,8,1" : "9600,n,8,1");
-    EXPECT_EQ(m_port.CommPort(), loaded > 3 ? 3 : 1);
-    EXPECT_EQ(m_port.Handshaking(), 0);
+    EXPECT_EQ(QString::number(m_values.ExtendedConversionMode), expect("ExtendedConversion", "1"));
+    EXPECT_EQ(QString::number(m_values.VXBTSecurityMode), expect("VXBlueToothSecurity", "1"));
+    EXPECT_EQ(m_port.Settings().toUpper(), expect("MSCOMMSettings", "19200,O,7,2"));
+    EXPECT_EQ(QString::number(m_port.CommPort()), expect("MSCOMMCommPort", "3"));
+    EXPECT_EQ(QString::number(m_port.Handshaking()), expect("MSCOMMHandshaking", "2"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Settings, LoadStopsAtFirstFailure,
-                         ::testing::Values(LoadFailure{"ExtendedConversion", "one", 0},
-                                           LoadFailure{"ExtendedConversion", "32768", 0},
-                                           LoadFailure{"VXBlueToothSecurity", "", 1},
-                                           LoadFailure{"MSCOMMSettings", "9600,X,8,1", 2},
-                                           LoadFailure{"MSCOMMSettings", "9600, N,8,1", 2},
-                                           LoadFailure{"MSCOMMCommPort", "0", 3},
-                                           LoadFailure{"MSCOMMCommPort", "70000", 3},
-                                           LoadFailure{"MSCOMMHandshaking", "3", 4},
-                                           LoadFailure{"MSCOMMHandshaking", "2147483648", 4}));
+INSTANTIATE_TEST_SUITE_P(Settings, EachValueStandsAlone,
+                         ::testing::Values(UnusableCase{"ExtendedConversion", "abc", "0"},
+                                           UnusableCase{"ExtendedConversion", "32768", "0"},
+                                           UnusableCase{"VXBlueToothSecurity", "yes", "0"},
+                                           UnusableCase{"MSCOMMSettings", "garbage", "9600,N,8,1"},
+                                           UnusableCase{"MSCOMMSettings", "12345678,n,8,1",
+                                                        "9600,N,8,1"},
+                                           UnusableCase{"MSCOMMCommPort", "-1", "1"},
+                                           UnusableCase{"MSCOMMCommPort", "99999", "1"},
+                                           UnusableCase{"MSCOMMHandshaking", "3", "0"},
+                                           UnusableCase{"MSCOMMHandshaking", "2147483648", "0"}));
+
+TEST_F(SettingsTest, EveryUnusableValueIsNamedWithWhatIsUsedInstead) {
+    store(QStringLiteral("ExtendedConversion"), QStringLiteral("abc"));
+    store(QStringLiteral("MSCOMMCommPort"), QStringLiteral("99999"));
+    const QString text = unusableSettingsText(loadSettings(m_store, m_values, m_port));
+    EXPECT_TRUE(text.contains(QStringLiteral("ExtendedConversion = \"abc\": Not a whole number "
+                                             "from -32768 to 32767. 0 is used instead.")))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("MSCOMMCommPort = \"99999\"")));
+    EXPECT_TRUE(loadSettings(FakeSettingsStore(), m_values, m_port).isEmpty());
+}
 
 TEST_F(SettingsTest, SaveWritesEveryKeyInOrderThenTheMarker) {
     m_values = {false, -3, 1};
@@ -169,6 +187,14 @@ TEST_F(SettingsTest, RoundTripKeepsThePortSettings) {
     ASSERT_TRUE(reloaded.setSettings(QStringLiteral("1200,e,7,2")));
     loadSettings(m_store, m_values, reloaded);
     EXPECT_EQ(reloaded.Settings(), m_port.Settings());
+}
+
+TEST_F(SettingsTest, DiffersFromStoreOnlyWhenASaveWouldChangeAStoredText) {
+    EXPECT_TRUE(differsFromStore(m_store, m_values, m_port)) << "nothing stored yet";
+    ASSERT_TRUE(saveSettings(m_store, m_values, m_port));
+    EXPECT_FALSE(differsFromStore(m_store, m_values, m_port));
+    ASSERT_TRUE(m_port.setCommPort(2));
+    EXPECT_TRUE(differsFromStore(m_store, m_values, m_port));
 }
 
 TEST_F(SettingsTest, AFailedWriteIsReportedAndTheOthersAreStillAttempted) {

@@ -24,6 +24,30 @@ const QString started = QStringLiteral("Veltrix Orvex (started)");
 const QString refusal =
     QStringLiteral("You must setup properties at least once before starting the application.");
 
+// Collects what is written to the trace (standard error) while it lives.
+class TraceCapture {
+  public:
+    TraceCapture() : m_previous(qInstallMessageHandler(&TraceCapture::collect)) {
+        s_lines = &m_lines;
+    }
+    ~TraceCapture() {
+        qInstallMessageHandler(m_previous);
+        s_lines = nullptr;
+    }
+    TraceCapture(const TraceCapture&) = delete;
+    TraceCapture& operator=(const TraceCapture&) = delete;
+
+    QString text() const { return m_lines.join(u'\n'); }
+
+  private:
+    static void collect(QtMsgType, const QMessageLogContext&, const QString& message) {
+        s_lines->append(message);
+    }
+    static inline QStringList* s_lines = nullptr;
+    QStringList m_lines;
+    QtMessageHandler m_previous;
+};
+
 class ShellTest : public testing::Test {
   protected:
     FakeSettingsStore store;
@@ -293,8 +317,77 @@ TEST_F(ShellTest, FailedSaveAtExitIsReportedWithItsReason) {
     shell.applicationExit();
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_TRUE(boxes.shown[0].text.contains(QStringLiteral("disk full")));
+    EXPECT_TRUE(
+        boxes.shown[0].text.contains(QStringLiteral("changes made in this session are lost")))
+        << "most settings were never stored";
     EXPECT_EQ(boxes.shown[0].icon, MessageBoxes::Icon::Critical);
     EXPECT_EQ(windows.endStatus, 1);
+}
+
+TEST_F(ShellTest, FailedSaveOfUnchangedSettingsClaimsNoLoss) {
+    configuredBefore(false);
+    shell.startUp();
+    ASSERT_TRUE(saveSettings(store, settings, port)); // the store holds what is in use
+    store.refuseWrites = true;
+    shell.applicationExit();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_FALSE(boxes.shown[0].text.contains(QStringLiteral("are lost")))
+        << boxes.shown[0].text.toStdString();
+    EXPECT_TRUE(boxes.shown[0].text.contains(QStringLiteral("nothing is lost")));
+}
+
+TEST_F(ShellTest, UnattendedExitWritesAFailedSaveToTheTraceInsteadOfABox) {
+    configuredBefore(false);
+    shell.startUp();
+    store.refuseWrites = true;
+    const TraceCapture trace;
+    shell.applicationExit(ExitRequest::Unattended);
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_TRUE(trace.text().contains(QStringLiteral("could not be saved")))
+        << trace.text().toStdString();
+    EXPECT_TRUE(trace.text().contains(QStringLiteral("disk full")));
+    EXPECT_EQ(windows.endStatus, 1);
+}
+
+TEST_F(ShellTest, UnattendedExitEndsTheProgramWhileTheExitBoxIsOpen) {
+    configuredBefore(false);
+    shell.startUp();
+    store.refuseWrites = true;
+    boxes.whileShown = [this] {
+        shell.applicationExit(ExitRequest::Unattended); // log-out while the box waits
+        EXPECT_EQ(windows.endStatus, 1);
+    };
+    shell.applicationExit();
+    EXPECT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(store.writes.size(), 7) << "saved once";
+}
+
+TEST_F(ShellTest, UnusableStoredValuesAreNamedOnceAndTheOthersLoad) {
+    configuredBefore(true);
+    store.values[QStringLiteral("PROPERTIES/ExtendedConversion")] = QStringLiteral("abc");
+    store.values[QStringLiteral("PROPERTIES/VXBlueToothSecurity")] = QStringLiteral("1");
+    store.values[QStringLiteral("PROPERTIES/MSCOMMCommPort")] = QStringLiteral("3");
+    boxes.whileShown = [this] { EXPECT_TRUE(port.PortOpen()) << "collection runs meanwhile"; };
+    const TraceCapture trace;
+    shell.startUp();
+
+    EXPECT_EQ(port.CommPort(), 3);
+    EXPECT_TRUE(library.calls.contains(QStringLiteral("init 0 4096 5 1 1")));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(boxes.shown[0].text.contains(QStringLiteral("ExtendedConversion = \"abc\"")));
+    EXPECT_EQ(boxes.shown[0].icon, MessageBoxes::Icon::Exclamation);
+    EXPECT_TRUE(trace.text().contains(QStringLiteral("ExtendedConversion")));
+}
+
+TEST_F(ShellTest, AnUnreadableStoreIsReportedBeforeTheFirstLaunchDialog) {
+    store.readable = Status::failure(QStringLiteral("The settings file could not be read."));
+    windows.userInModalDialog = [this] {
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_TRUE(
+            boxes.shown[0].text.startsWith(QStringLiteral("The settings file could not be read.")));
+    };
+    shell.startUp();
+    EXPECT_EQ(windows.modalShown, 1);
 }
 
 TEST_F(ShellTest, ExitDuringTheFirstLaunchDialogEndsStartUp) {

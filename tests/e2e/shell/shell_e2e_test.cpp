@@ -184,6 +184,39 @@ TEST_F(ShellEndToEnd, FirstLaunchCollectionDeviceLossTrayAndTermination) {
     EXPECT_TRUE(visibleWindows(QStringLiteral("VXORV")).isEmpty()) << "the icon is gone";
 }
 
+TEST_F(ShellEndToEnd, UnusableValueIsNamedAndSigtermWithAFailedSaveDoesNotWaitForABox) {
+    // Configured before: port 3 with the link protocol, one value unusable.
+    QSettings ini(iniPath, QSettings::IniFormat);
+    ini.remove(QStringLiteral("Ports/COM1"));
+    ini.setValue(QStringLiteral("Ports/COM3"), home.filePath(QStringLiteral("scanner")));
+    ini.setValue(QStringLiteral("FirstRun/When"), QStringLiteral("OK"));
+    ini.setValue(QStringLiteral("PROPERTIES/ExtendedConversion"), QStringLiteral("abc"));
+    ini.setValue(QStringLiteral("PROPERTIES/VXBlueToothSecurity"), QStringLiteral("1"));
+    ini.setValue(QStringLiteral("PROPERTIES/MSCOMMCommPort"), QStringLiteral("3"));
+    ini.sync();
+    vxorv.setProcessChannelMode(QProcess::SeparateChannels);
+    vxorv.start(program, {});
+    ASSERT_TRUE(vxorv.waitForStarted());
+
+    SCOPED_TRACE("the stored port opens and the unusable value is named in a box");
+    ASSERT_TRUE(waitFor([this] { return portOpen(); }));
+    ASSERT_TRUE(waitFor([] { return !windowsNamed(QStringLiteral("VX Orvex")).isEmpty(); }));
+    saveArtifact(QStringLiteral("8-unusable-setting.png"));
+    EXPECT_EQ(device->sendMessage(QByteArray("x\r")), 0x06) << "the link protocol is on";
+
+    SCOPED_TRACE("SIGTERM while the settings cannot be written ends the program at once");
+    ASSERT_TRUE(QFile::remove(iniPath));
+    ASSERT_TRUE(QDir().mkpath(iniPath));
+    ::kill(static_cast<pid_t>(vxorv.processId()), SIGTERM);
+    ASSERT_TRUE(vxorv.waitForFinished(10000)) << "no box may hold the process";
+    EXPECT_EQ(vxorv.exitCode(), 1);
+    const QString errors = QString::fromLocal8Bit(vxorv.readAllStandardError());
+    EXPECT_TRUE(errors.contains(QStringLiteral("ExtendedConversion = \"abc\"")))
+        << errors.toStdString();
+    EXPECT_TRUE(errors.contains(QStringLiteral("The settings could not be saved")));
+    EXPECT_TRUE(errors.contains(QStringLiteral("refers to a directory")));
+}
+
 TEST_F(ShellEndToEnd, MissingLibraryIsReportedAndEndsWithFailure) {
     // A copy of the program without the library beside it, and no install.
     QTemporaryDir lonely;
