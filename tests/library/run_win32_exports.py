@@ -86,14 +86,14 @@ class Machine:
     def write32(self, address, value):
         self.uc.mem_write(address, struct.pack("<I", value & 0xFFFFFFFF))
 
-    def alloc(self, size, zero=True):
+    def alloc(self, size):
+        """A zeroed heap block; 0 when the heap is spent."""
         size = max(size, 1)
         address = self.heap_next
         self.heap_next += (size + 15) & ~15
         if self.heap_next > HEAP + HEAP_SIZE:
             return 0
-        if zero:
-            self.uc.mem_write(address, bytes(size))
+        self.uc.mem_write(address, bytes(size))
         self.blocks[address] = size
         return address
 
@@ -312,35 +312,37 @@ class Run:
         self.label = label
         self.failures = 0
 
-    def expect(self, call_text, address, args, result, replies=None):
+    def check(self, address, args, result, replies=(), memory=None):
+        """Calls an export; returns what went wrong. `replies` are the callback's
+        (channel, byte) calls; `memory` is (address, bytes expected there)."""
         self.m.callback_calls.clear()
         eax, problems = self.m.call(address, args)
-        if eax is not None and (eax & 0xFFFF) != result:
+        if eax is not None and eax & 0xFFFF != result:
             problems.append(f"returned {eax & 0xFFFF}, expected {result}")
-        if replies is not None and self.m.callback_calls != replies:
-            problems.append(f"callback saw {self.m.callback_calls}, expected {replies}")
+        if self.m.callback_calls != list(replies):
+            problems.append(f"callback saw {self.m.callback_calls}, expected {list(replies)}")
+        if memory and bytes(self.m.uc.mem_read(memory[0], len(memory[1]))) != memory[1]:
+            problems.append(f"memory reads {bytes(self.m.uc.mem_read(memory[0], len(memory[1])))}")
+        return problems
+
+    def report(self, call_text, problems):
         verdict = "ok" if not problems else "FAILED: " + "; ".join(problems)
         print(f"  {self.label}: {call_text} -> {verdict}")
         self.failures += bool(problems)
         return not problems
 
+    def expect(self, call_text, address, args, result, replies=(), memory=None):
+        return self.report(call_text, self.check(address, args, result, replies, memory))
+
     def expect_frame(self, rx_byte, frame, replies):
         """Feeds a good frame: every byte returns 0, the last draws the replies."""
         for i, byte in enumerate(frame):
             last = i == len(frame) - 1
-            self.m.callback_calls.clear()
-            eax, problems = self.m.call(rx_byte, [0, byte])
-            if eax is not None and eax & 0xFFFF != 0:
-                problems.append(f"returned {eax & 0xFFFF}, expected 0")
-            if self.m.callback_calls != (replies if last else []):
-                problems.append(f"callback saw {self.m.callback_calls}")
+            problems = self.check(rx_byte, [0, byte], 0, replies if last else ())
             if problems:
-                print(f"  {self.label}: VXBT_rx_byte(0, {byte:#04x}), byte {i + 1} of a frame"
-                      f" -> FAILED: {'; '.join(problems)}")
-                self.failures += 1
-                return False
-        print(f"  {self.label}: VXBT_rx_byte(0, b) for the {len(frame)} bytes of a frame -> ok")
-        return True
+                return self.report(f"VXBT_rx_byte(0, {byte:#04x}), byte {i + 1} of a frame",
+                                   problems)
+        return self.report(f"VXBT_rx_byte(0, b) for the {len(frame)} bytes of a frame", [])
 
 
 def check_convention(dll_path, label, stdcall):
@@ -356,20 +358,14 @@ def check_convention(dll_path, label, stdcall):
     callback = m.make_callback(stdcall, 9)  # 9: the port is closed
     version = m.alloc(3)
     run.expect("VXBT_get_ver(&major, &minor, &build)", x("VXBT_get_ver"),
-               [version, version + 1, version + 2], 0)
-    if bytes(m.uc.mem_read(version, 3)) != bytes([2, 0, 0]):
-        print(f"  {label}: FAILED: version reads {list(m.uc.mem_read(version, 3))}")
-        run.failures += 1
+               [version, version + 1, version + 2], 0, memory=(version, bytes([2, 0, 0])))
     run.expect(f"VXBT_init(0, 4096, 5, 1, {flag}, cb)", x("VXBT_init"),
                [0, 4096, 5, 1, flag, callback], 0)
-    fed = run.expect_frame(x("VXBT_rx_byte"), FRAME_ABC, [(0, ACK)])
-    if fed:
+    if run.expect_frame(x("VXBT_rx_byte"), FRAME_ABC, [(0, ACK)]):
         run.expect("VXBT_rx_msg_cnt(0)", x("VXBT_rx_msg_cnt"), [0], 1)
         message = m.alloc(4096)
-        if run.expect("VXBT_get_msg(0, buffer)", x("VXBT_get_msg"), [0, message], 3):
-            if bytes(m.uc.mem_read(message, 3)) != b"abc":
-                print(f"  {label}: FAILED: message reads {bytes(m.uc.mem_read(message, 3))}")
-                run.failures += 1
+        run.expect("VXBT_get_msg(0, buffer)", x("VXBT_get_msg"), [0, message], 3,
+                   memory=(message, b"abc"))
     run.expect("VXBT_send_ack(0)", x("VXBT_send_ack"), [0], 9, [(0, ACK)])
     run.expect("VXBT_send_nack(0)", x("VXBT_send_nack"), [0], 9, [(0, NAK)])
     run.expect("VXBT_close(0)", x("VXBT_close"), [0], 0)
