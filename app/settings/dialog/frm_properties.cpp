@@ -36,6 +36,25 @@ void addTaggedItems(QComboBox* list, std::span<const TaggedItem> items) {
     }
 }
 
+// Selects the item at `position` when it shows `text`. A value the list does
+// not offer (a store edited by hand) is added as an extra item instead, so
+// that OK keeps it rather than the first item.
+void selectOrAdd(QComboBox* list, int position, const QString& text) {
+    if (list->itemText(position) != text) {
+        list->addItem(text);
+        position = list->count() - 1;
+    }
+    list->setCurrentIndex(position);
+}
+
+void selectOrAddTag(QComboBox* list, int position, std::int32_t tag) {
+    if (list->itemData(position).toInt() != tag) {
+        list->addItem(unlistedModeItem(tag), tag);
+        position = list->count() - 1;
+    }
+    list->setCurrentIndex(position);
+}
+
 } // namespace
 
 frmProperties::frmProperties(const PropertiesParts& parts, QWidget* parent)
@@ -133,24 +152,22 @@ void frmProperties::load() {
 
     const SerialPortComponent& port = m_parts.MSComm1;
     const PortSettingsFields fields = splitPortSettings(port.Settings());
-    // A port number or handshaking code without an item (a hand-edited store)
-    // shows the first item, as every other unlisted value does.
-    const int portPosition = port.CommPort() - 1;
-    cmbComPort->setCurrentIndex(
-        portPosition < cmbComPort->count() && portPosition >= 0 ? portPosition : 0);
+    selectOrAdd(cmbComPort, port.CommPort() - 1, comPortItem(port.CommPort()));
     cmbParity->setCurrentIndex(getParityIndex(fields.parity));
-    cmbDataBit->setCurrentIndex(getDataIndex(fields.data));
-    cmbStopBit->setCurrentIndex(getStopIndex(fields.stop));
-    cmbBaudRate->setCurrentIndex(getBaudRateIndex(fields.baud));
+    selectOrAdd(cmbDataBit, getDataIndex(fields.data), fields.data);
+    selectOrAdd(cmbStopBit, getStopIndex(fields.stop), fields.stop);
+    selectOrAdd(cmbBaudRate, getBaudRateIndex(fields.baud), fields.baud);
+    // The port accepts only listed handshaking codes; anything else would be a fault.
     const auto handshakePosition = static_cast<std::int16_t>(port.Handshaking());
     cmbHandshake->setCurrentIndex(
         handshakePosition < cmbHandshake->count() && handshakePosition >= 0 ? handshakePosition
                                                                             : 0);
     chkAutostart->setChecked(m_parts.settings.AutoStartEnabled);
-    cmbExtendedConversion->setCurrentIndex(
-        getExtConversionIndex(m_parts.settings.ExtendedConversionMode));
-    cmbVXBlueToothSecurity->setCurrentIndex(
-        getVXBTSecurityIndex(m_parts.settings.VXBTSecurityMode));
+    selectOrAddTag(cmbExtendedConversion,
+                   getExtConversionIndex(m_parts.settings.ExtendedConversionMode),
+                   m_parts.settings.ExtendedConversionMode);
+    selectOrAddTag(cmbVXBlueToothSecurity, getVXBTSecurityIndex(m_parts.settings.VXBTSecurityMode),
+                   m_parts.settings.VXBTSecurityMode);
     showDeviceOfPort();
 }
 

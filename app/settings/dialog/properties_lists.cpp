@@ -14,7 +14,7 @@ constexpr std::array stopBits{"1", "2"};
 constexpr std::array handshakes{"None", "XOnXOff", "RTS", "RTSXOnXOff"};
 constexpr std::array extendedConversions{TaggedItem{"None", 0}, TaggedItem{"IBM AT", 1}};
 constexpr std::array securities{TaggedItem{"Disable", 0}, TaggedItem{"Enable", 1}};
-constexpr int portCount = 16;
+constexpr std::int16_t portCount = 16;
 
 template <std::size_t N> QStringList toList(const std::array<const char*, N>& texts) {
     QStringList list;
@@ -48,10 +48,18 @@ std::int16_t indexOfTag(std::span<const TaggedItem> items, std::int32_t tag) {
 
 QStringList comPortItems() {
     QStringList items;
-    for (int port = 1; port <= portCount; ++port) {
-        items << QStringLiteral("COM  %1").arg(port);
+    for (std::int16_t port = 1; port <= portCount; ++port) {
+        items << comPortItem(port);
     }
     return items;
+}
+
+QString comPortItem(std::int16_t port) {
+    return (port < 0 ? QStringLiteral("COM ") : QStringLiteral("COM  ")) + QString::number(port);
+}
+
+QString unlistedModeItem(std::int32_t mode) {
+    return QStringLiteral("Stored value %1").arg(mode);
 }
 
 QStringList baudRateItems() {

@@ -21,6 +21,8 @@ struct TaggedItem {
 
 // "COM  1" ... "COM  16": the number is written with a blank for its sign.
 QStringList comPortItems();
+// The item of any port number, listed or not ("COM  20").
+QString comPortItem(std::int16_t port);
 QStringList baudRateItems();
 QStringList dataBitItems();
 QStringList parityItems();
@@ -41,6 +43,9 @@ std::int16_t getHandShake(const QString& text);
 // Position of the first item whose tag equals the mode, else 0.
 std::int16_t getExtConversionIndex(std::int32_t extMode);
 std::int16_t getVXBTSecurityIndex(std::int32_t vxbtMode);
+
+// The item of a conversion or security mode that the list does not offer.
+QString unlistedModeItem(std::int32_t mode);
 
 // The port number a port item stands for ("COM  12" -> 12).
 std::int16_t comPortNumber(const QString& item);

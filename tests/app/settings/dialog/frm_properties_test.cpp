@@ -2,6 +2,7 @@
 
 #include "fakes/fake_message_boxes.hpp"
 #include "fakes/fake_serial_port.hpp"
+#include "settings/dialog/properties_lists.hpp"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -163,21 +164,35 @@ TEST_F(FrmPropertiesTest, OkAssignsTheChoicesMade) {
     EXPECT_EQ(settings.ExtendedConversionMode, 1);
 }
 
-TEST_F(FrmPropertiesTest, UnlistedValuesShowTheFirstItemAndOkAppliesThat) {
+TEST_F(FrmPropertiesTest, UnlistedValuesAreShownAsExtraItemsAndSurviveOk) {
     portHas("14400,n,8,1", 20);
     settings.ExtendedConversionMode = 3; // a table the dialog does not offer
     settings.VXBTSecurityMode = 5;
     const auto dialog = open();
-    EXPECT_EQ(dialog->cmbComPort->currentText(), QStringLiteral("COM  1"));
-    EXPECT_EQ(dialog->cmbBaudRate->currentText(), QStringLiteral("1200"));
-    EXPECT_EQ(dialog->cmbExtendedConversion->currentText(), QStringLiteral("None"));
-    EXPECT_EQ(dialog->cmbVXBlueToothSecurity->currentText(), QStringLiteral("Disable"));
+    const QStringList ports = comPortItems();
+    EXPECT_EQ(itemsOf(dialog->cmbComPort), ports + QStringList{"COM  20"});
+    EXPECT_EQ(dialog->cmbComPort->currentText(), QStringLiteral("COM  20"));
+    EXPECT_EQ(itemsOf(dialog->cmbBaudRate), baudRateItems() + QStringList{"14400"});
+    EXPECT_EQ(dialog->cmbBaudRate->currentText(), QStringLiteral("14400"));
+    EXPECT_EQ(itemsOf(dialog->cmbExtendedConversion),
+              (QStringList{"None", "IBM AT", "Stored value 3"}));
+    EXPECT_EQ(dialog->cmbExtendedConversion->currentText(), QStringLiteral("Stored value 3"));
+    EXPECT_EQ(itemsOf(dialog->cmbVXBlueToothSecurity),
+              (QStringList{"Disable", "Enable", "Stored value 5"}));
+    EXPECT_EQ(dialog->lblComPortDevice->text(), QStringLiteral("Device: /dev/ttyS19"));
 
     dialog->btnOk->click();
-    EXPECT_EQ(port.Settings(), QStringLiteral("1200,n,8,1"));
-    EXPECT_EQ(port.CommPort(), 1);
-    EXPECT_EQ(settings.ExtendedConversionMode, 0);
-    EXPECT_EQ(settings.VXBTSecurityMode, 0);
+    EXPECT_EQ(port.Settings(), QStringLiteral("14400,n,8,1"));
+    EXPECT_EQ(port.CommPort(), 20);
+    EXPECT_EQ(settings.ExtendedConversionMode, 3);
+    EXPECT_EQ(settings.VXBTSecurityMode, 5);
+
+    const auto again = open();
+    again->cmbBaudRate->setCurrentText(QStringLiteral("9600"));
+    again->cmbExtendedConversion->setCurrentText(QStringLiteral("IBM AT"));
+    again->btnOk->click();
+    EXPECT_EQ(port.Settings(), QStringLiteral("9600,n,8,1")) << "a listed choice still applies";
+    EXPECT_EQ(settings.ExtendedConversionMode, 1);
 }
 
 TEST_F(FrmPropertiesTest, HandshakeThePortCannotDoIsRefusedAndTheDialogStaysOpen) {

@@ -13,6 +13,8 @@ TEST(PropertiesLists, PortItemsHaveTwoBlanksBeforeTheNumberAndReadBack) {
     for (int i = 0; i < items.size(); ++i) {
         EXPECT_EQ(comPortNumber(items[i]), i + 1);
     }
+    EXPECT_EQ(comPortNumber(comPortItem(20)), 20);
+    EXPECT_EQ(comPortNumber(comPortItem(-1)), -1);
 }
 
 TEST(PropertiesLists, IndexFunctionsMapEveryListedTextAndFallBackToTheFirstItem) {
