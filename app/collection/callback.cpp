@@ -8,7 +8,7 @@ namespace {
 // The whole state of the transmit callback.
 struct TransmitState {
     SerialPortComponent* port = nullptr;
-    std::optional<std::uint8_t> lastReply;
+    std::optional<Reply> lastReply;
 };
 
 TransmitState& transmitState() {
@@ -24,18 +24,16 @@ std::uint16_t serialTransmit(std::uint8_t /*channel*/, std::uint8_t byte) {
         return VXBT_ERR_NOT_CONNECTED;
     }
     const char buffer[1] = {static_cast<char>(byte)};
-    if (!state.port->Output(QByteArrayView(buffer, 1))) {
-        return VXBT_ERR_NOT_CONNECTED;
-    }
-    state.lastReply = byte;
-    return VXBT_OK;
+    const bool sent = static_cast<bool>(state.port->Output(QByteArrayView(buffer, 1)));
+    state.lastReply = Reply{byte, !sent};
+    return sent ? VXBT_OK : VXBT_ERR_NOT_CONNECTED;
 }
 
 void setTransmitPort(SerialPortComponent* port) {
     transmitState() = TransmitState{port, std::nullopt};
 }
 
-std::optional<std::uint8_t> takeLastReply() {
+std::optional<Reply> takeLastReply() {
     return std::exchange(transmitState().lastReply, std::nullopt);
 }
 

@@ -163,7 +163,9 @@ void DataCollection::receiveFrames() {
                 qCWarning(lcReceive).noquote() << m_parts.library.bindingError();
                 return;
             }
-            m_trace.record(channel, *result, takeLastReply());
+            const std::optional<Reply> reply = takeLastReply();
+            m_trace.record(channel, *result, reply ? std::optional(reply->byte) : std::nullopt,
+                           reply && reply->dropped);
         }
     }
 }

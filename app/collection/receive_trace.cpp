@@ -28,6 +28,9 @@ QString summary(const ReceiveTrace::Counts& counts) {
     QString text = QStringLiteral("accepted %1, duplicates %2")
                        .arg(counts.framesAccepted)
                        .arg(counts.duplicates);
+    if (counts.repliesDropped > 0) {
+        text += QStringLiteral(", replies dropped %1").arg(counts.repliesDropped);
+    }
     for (std::uint16_t code = 1; code < counts.errors.size(); ++code) {
         if (code != VXBT_ERR_DUPLICATE && counts.errors[code] > 0) {
             text +=
@@ -43,7 +46,7 @@ QString summary(const ReceiveTrace::Counts& counts) {
 } // namespace
 
 void ReceiveTrace::record(std::uint8_t channel, std::uint16_t result,
-                          std::optional<std::uint8_t> reply) {
+                          std::optional<std::uint8_t> reply, bool replyDropped) {
     if (channel >= m_counts.size() || (result == VXBT_OK && !reply)) {
         return; // a byte inside a frame
     }
@@ -59,6 +62,15 @@ void ReceiveTrace::record(std::uint8_t channel, std::uint16_t result,
             ++counts.errors[result < counts.errors.size() ? result : 0];
         }
         outcome = receiveErrorText(result);
+    }
+    if (replyDropped) {
+        // The device gets no answer and sends the frame again after its time-out.
+        ++counts.repliesDropped;
+        qCWarning(lcReceive).noquote()
+            << QStringLiteral("channel %1: the device does not take our replies; %2 dropped (%3)")
+                   .arg(channel)
+                   .arg(replyName(reply).section(u' ', 0, 0), summary(counts));
+        return;
     }
     qCDebug(lcReceive).noquote() << QStringLiteral("channel %1: %2 (%3) | %4")
                                         .arg(channel)

@@ -19,11 +19,14 @@ class ReceiveTrace {
     struct Counts {
         std::uint64_t framesAccepted = 0;
         std::uint64_t duplicates = 0;
+        std::uint64_t repliesDropped = 0;       // the port did not take them
         std::array<std::uint64_t, 10> errors{}; // by result code 1..9; 0 = any other code
     };
 
-    // One result of VXBT_rx_byte and the reply that went out with it.
-    void record(std::uint8_t channel, std::uint16_t result, std::optional<std::uint8_t> reply);
+    // One result of VXBT_rx_byte and the reply the library gave with it;
+    // `replyDropped` when the port did not take that reply.
+    void record(std::uint8_t channel, std::uint16_t result, std::optional<std::uint8_t> reply,
+                bool replyDropped = false);
 
     const Counts& counts(std::uint8_t channel) const { return m_counts.at(channel); }
 

@@ -5,7 +5,9 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
 #include <limits>
+#include <unistd.h>
 
 namespace vxorv {
 namespace {
@@ -150,11 +152,15 @@ void QtSerialPort::onError(QSerialPort::SerialPortError error) {
         !m_port.isOpen()) {
         return;
     }
+    deviceGone(m_port.errorString());
+}
+
+void QtSerialPort::deviceGone(const QString& reason) {
     // Left open, the port would report the same error again and again.
     m_lastError = QStringLiteral("The device of serial port %1 (%2) is gone: %3. The port was "
                                  "closed.")
                       .arg(m_commPort)
-                      .arg(m_devicePath, m_port.errorString());
+                      .arg(m_devicePath, reason);
     m_port.close();
     // The error may surface inside Output, within another handler; the event
     // comes from the event loop, one at a time like every other.
@@ -209,13 +215,24 @@ Status QtSerialPort::Output(QByteArrayView bytes) {
     if (!m_port.isOpen()) {
         return Status::failure(QStringLiteral("The serial port is not open."));
     }
-    if (m_port.write(bytes.data(), bytes.size()) != bytes.size()) {
-        return Status::failure(
-            QStringLiteral("Writing to the serial port failed: %1.").arg(m_port.errorString()));
+    // Written to the device at once, past QSerialPort's buffer: replies go out
+    // now, not when the event loop next runs, and a device that does not read
+    // (a full line) is told apart from a lost one instead of piling up bytes.
+    ssize_t written = -1;
+    do {
+        written = ::write(static_cast<int>(m_port.handle()), bytes.data(),
+                          static_cast<std::size_t>(bytes.size()));
+    } while (written < 0 && errno == EINTR);
+    if (written == bytes.size()) {
+        return Status::ok();
     }
-    // Replies go out now, not when the event loop next runs.
-    m_port.flush();
-    return Status::ok();
+    if (written >= 0 || errno == EAGAIN) {
+        return Status::failure(QStringLiteral("The device does not take what is sent: the line "
+                                              "is full."));
+    }
+    const QString reason = qt_error_string(errno);
+    deviceGone(reason);
+    return Status::failure(QStringLiteral("Writing to the serial port failed: %1.").arg(reason));
 }
 
 } // namespace vxorv

@@ -42,6 +42,7 @@ class QtSerialPort final : public SerialPortComponent {
     Status open();
     QString openFailure(const QString& path) const;
     void onError(QSerialPort::SerialPortError error);
+    void deviceGone(const QString& reason);
     void raise(CommEventCode event);
 
     std::function<QString(std::int16_t)> m_devicePathForPort;

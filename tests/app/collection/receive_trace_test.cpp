@@ -32,9 +32,11 @@ TEST(ReceiveTrace, CountsFramesDuplicatesAndEachErrorPerChannel) {
     trace.record(0, VXBT_ERR_FRAME, 0x15);
     trace.record(0, 42, std::nullopt);
     trace.record(3, VXBT_ERR_CRC, 0x15);
+    trace.record(0, VXBT_OK, 0x06, true); // accepted, its ACK dropped
 
     const ReceiveTrace::Counts& zero = trace.counts(0);
-    EXPECT_EQ(zero.framesAccepted, 2u);
+    EXPECT_EQ(zero.framesAccepted, 3u);
+    EXPECT_EQ(zero.repliesDropped, 1u);
     EXPECT_EQ(zero.duplicates, 1u);
     EXPECT_EQ(zero.errors[VXBT_ERR_FRAME], 2u);
     EXPECT_EQ(zero.errors[0], 1u);

@@ -301,6 +301,24 @@ TEST_F(ReceivePathTest, WhileTypingIsHeldThePlainPathHoldsTheSenderBack) {
     EXPECT_EQ(m_typed->text(), QString::fromLatin1(written)) << "nothing lost, nothing twice";
 }
 
+TEST_F(ReceivePathTest, RepliesTheDeviceDoesNotReadAreDroppedAndThePortStaysOpen) {
+    start(true);
+    m_pty.stopOutput(true);
+    const QByteArray frames = vxbt::encodeFrame(0x09, 0, "abc") + vxbt::encodeFrame(0x08, 1, "def");
+    m_pty.write(frames);
+    ASSERT_TRUE(processEventsUntil([&] { return m_spy.bytesFed == std::size_t(frames.size()); }));
+    processEventsUntil([] { return false; }, 300ms);
+    EXPECT_EQ(m_devicesLost, 0);
+    EXPECT_TRUE(m_collection->IsDataCollectionRunnning());
+    EXPECT_EQ(m_collection->trace().counts(0).repliesDropped, 2u);
+    EXPECT_EQ(m_collection->trace().counts(0).framesAccepted, 2u);
+
+    m_pty.stopOutput(false);
+    m_pty.write(vxbt::encodeFrame(0x08, 1, "def")); // sent again after its time-out
+    EXPECT_EQ(awaitReplies(1), ack) << "no stale reply is left to go out";
+    EXPECT_EQ(tickAndType(), "abcdef");
+}
+
 TEST_F(ReceivePathTest, TheDeviceVanishingMidFrameClosesThePortAndNothingElse) {
     start(true);
     m_pty.write(vxbt::encodeFrame(0x09, 0, "abc").left(5));

@@ -56,6 +56,10 @@ qsizetype PseudoTerminal::tryWrite(QByteArrayView bytes) {
     return n > 0 ? n : 0;
 }
 
+void PseudoTerminal::stopOutput(bool stop) {
+    tcflow(m_slave, stop ? TCOOFF : TCOON);
+}
+
 int PseudoTerminal::readable() const {
     int count = 0;
     ioctl(m_master, FIONREAD, &count);

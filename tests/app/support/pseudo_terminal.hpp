@@ -32,6 +32,9 @@ class PseudoTerminal {
     bool waitReadable(std::chrono::milliseconds timeout) const;
     QByteArray readAvailable();
     void closeMaster();
+    // Stops or restarts the line towards the master, as a remote device
+    // that does not read does: the code under test's writes then fail.
+    void stopOutput(bool stop);
 
   private:
     int m_master = -1;
