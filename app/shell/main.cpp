@@ -44,6 +44,19 @@ int main(int argc, char** argv) {
     QtTrayIcon trayIcon(QIcon(QStringLiteral(":/vxorv/started.png")),
                         QIcon(QStringLiteral(":/vxorv/stopped.png")));
     QtMessageBoxes messageBoxes;
+    // Keys that could not be typed: traced by the injector, and told to the
+    // user once per message, in a balloon or, without one, a message box.
+    injector.setOnUntyped([&application, &trayIcon, &messageBoxes](const UntypedKeys& untyped) {
+        QMetaObject::invokeMethod(
+            &application,
+            [&trayIcon, &messageBoxes, text = describeUntyped(untyped)] {
+                if (!trayIcon.showBalloon(text)) {
+                    messageBoxes.show(text, MessageBoxes::Icon::Exclamation,
+                                      MessageBoxes::Buttons::Ok);
+                }
+            },
+            Qt::QueuedConnection);
+    });
     SettingsValues settings;
     FirstLaunchFlags flags;
 

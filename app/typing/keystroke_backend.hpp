@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace vxorv {
@@ -62,6 +63,11 @@ struct KeyEvent {
 class KeystrokeBackend {
   public:
     virtual ~KeystrokeBackend() = default;
+
+    // The injector is about to type one message (the keys of one sendKeys
+    // call): a backend that must prepare for them does it now, between
+    // messages.
+    virtual void beginMessage(std::span<const KeyEvent> events) { static_cast<void>(events); }
 
     // Types one key and returns true, or returns false when this backend cannot
     // produce it (absent from the layout, refused by the desktop, or the

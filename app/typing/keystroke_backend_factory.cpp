@@ -3,6 +3,7 @@
 #include "typing/gnome/gnome_backend.hpp"
 #include "typing/kde/kde_backend.hpp"
 #include "typing/uinput/uinput_backend.hpp"
+#include "typing/wayland/virtual_keyboard_backend.hpp"
 #include "typing/x11/xtest_backend.hpp"
 
 #include <algorithm>
@@ -26,17 +27,10 @@ template <typename Backend> KeystrokeBackendOpener::Open openerOf() {
     };
 }
 
-KeystrokeBackendOpener::Open notBuiltYet() {
-    return [](std::string& problem) -> std::unique_ptr<KeystrokeBackend> {
-        problem = "not built yet";
-        return nullptr;
-    };
-}
-
 // Every backend this build has.
 std::vector<KeystrokeBackendOpener> allOpeners() {
     return {
-        {virtualKeyboardName, notBuiltYet()},
+        {virtualKeyboardName, openerOf<VirtualKeyboardBackend>()},
         {gnomeName, openerOf<GnomeBackend>()},
         {kdeName, openKdeBackend},
         {uinputName, openerOf<UinputBackend>()},

@@ -1,9 +1,11 @@
 #include "typing/send_keys.hpp"
 
 #include <QLoggingCategory>
+#include <QStringList>
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 namespace vxorv {
 
@@ -12,14 +14,37 @@ Q_LOGGING_CATEGORY(lcKeys, "vxorv.keys", QtWarningMsg)
 namespace {
 
 QString describe(const KeyEvent& event) {
-    const QString key =
-        event.kind == KeyEvent::Kind::Character
-            ? QStringLiteral("U+%1").arg(static_cast<quint32>(event.character), 4, 16, QChar(u'0'))
-            : QStringLiteral("named key %1").arg(static_cast<int>(event.key));
+    const QString key = event.kind == KeyEvent::Kind::Character
+                            ? QString::fromUcs4(&event.character, 1) +
+                                  QStringLiteral(" (U+%1)").arg(
+                                      static_cast<quint32>(event.character), 4, 16, QChar(u'0'))
+                            : QStringLiteral("named key %1").arg(static_cast<int>(event.key));
     return event.ctrl ? QStringLiteral("Ctrl+") + key : key;
 }
 
 } // namespace
+
+QString describeUntyped(const UntypedKeys& untyped) {
+    if (untyped.keys.empty()) {
+        return QStringLiteral("Typing stopped: %1. Keys typed just before may be lost.")
+            .arg(QString::fromStdString(untyped.failure));
+    }
+    QStringList distinct;
+    for (const KeyEvent& event : untyped.keys) {
+        const QString key = describe(event);
+        if (!distinct.contains(key)) {
+            distinct.append(key);
+        }
+    }
+    const std::size_t count = untyped.keys.size();
+    QString text =
+        QStringLiteral("%1 key%2 could not be typed: ").arg(count).arg(count == 1 ? "" : "s") +
+        distinct.join(QStringLiteral(", "));
+    if (!untyped.failure.empty()) {
+        text += QStringLiteral(" (%1)").arg(QString::fromStdString(untyped.failure));
+    }
+    return text;
+}
 
 SendKeys::SendKeys(std::unique_ptr<KeystrokeBackend> backend, QString unavailableReason,
                    std::size_t backlogLimit)
@@ -43,11 +68,13 @@ SendKeys::~SendKeys() {
 }
 
 bool SendKeys::available() const {
-    return m_backend != nullptr;
+    std::lock_guard lock(m_mutex);
+    return m_backend != nullptr && m_failure.empty();
 }
 
 QString SendKeys::unavailableReason() const {
-    return m_unavailableReason;
+    std::lock_guard lock(m_mutex);
+    return m_failure.empty() ? m_unavailableReason : QString::fromStdString(m_failure);
 }
 
 std::size_t SendKeys::room() const {
@@ -75,7 +102,10 @@ void SendKeys::sendKeys(const QString& keystrokes) {
                               << "key(s) discarded";
             return;
         }
-        m_queue.insert(m_queue.end(), parsed.events.begin(), parsed.events.end());
+        ++m_messagesQueued;
+        for (const KeyEvent& event : parsed.events) {
+            m_queue.push_back({event, m_messagesQueued});
+        }
     }
     m_wake.notify_one();
 }
@@ -137,25 +167,68 @@ void SendKeys::typingLoop() {
         m_typing = true;
         // The hold and a stop take effect between two keys, never inside one.
         while (!m_queue.empty() && !m_held && !m_stopping) {
-            const KeyEvent event = m_queue.front();
+            if (m_queue.front().message != m_messageTyping) {
+                startMessage(lock);
+            }
+            const KeyEvent event = m_queue.front().event;
             m_queue.pop_front();
             lock.unlock();
-            const bool typed = m_backend->type(event);
+            const bool typed = m_failure.empty() && m_backend->type(event);
+            std::string failure = typed ? std::string() : m_backend->failure();
             lock.lock();
             if (typed) {
                 ++m_counts.typed;
             } else {
                 ++m_counts.refused;
-                qCWarning(lcKeys).noquote()
-                    << "the keystroke backend could not type" << describe(event);
+                m_untyped.keys.push_back(event);
+                m_untyped.failure = m_failure = std::move(failure);
             }
+        }
+        const bool messageEnded = m_queue.empty() || m_queue.front().message != m_messageTyping;
+        if (messageEnded && !m_untyped.keys.empty()) {
+            reportUntyped(lock, std::exchange(m_untyped, {}));
         }
         lock.unlock();
         m_backend->idle();
+        std::string failure = m_backend->failure();
         lock.lock();
+        if (failure != m_failure) { // keys sent before it may have been lost with it
+            m_failure = failure;
+            reportUntyped(lock, {{}, std::move(failure)});
+        }
         m_typing = false;
         m_drained.notify_all();
     }
+}
+
+// Reports what the previous message left untyped, and tells the backend of
+// the message whose first key is at the front of the queue.
+void SendKeys::startMessage(std::unique_lock<std::mutex>& lock) {
+    if (!m_untyped.keys.empty()) {
+        reportUntyped(lock, std::exchange(m_untyped, {}));
+    }
+    m_messageTyping = m_queue.front().message;
+    std::vector<KeyEvent> message;
+    for (const QueuedKey& key : m_queue) {
+        if (key.message != m_messageTyping) {
+            break;
+        }
+        message.push_back(key.event);
+    }
+    if (m_failure.empty()) {
+        lock.unlock();
+        m_backend->beginMessage(message);
+        lock.lock();
+    }
+}
+
+void SendKeys::reportUntyped(std::unique_lock<std::mutex>& lock, UntypedKeys untyped) {
+    lock.unlock();
+    qCWarning(lcKeys).noquote() << describeUntyped(untyped);
+    if (m_onUntyped) {
+        m_onUntyped(untyped);
+    }
+    lock.lock();
 }
 
 } // namespace vxorv

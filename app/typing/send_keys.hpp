@@ -8,25 +8,44 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace vxorv {
+
+// What one message (one sendKeys call) left untyped.
+struct UntypedKeys {
+    std::vector<KeyEvent> keys; // in order; the rest of the message once the backend failed
+    std::string failure;        // the backend's failure() when it had failed, else empty
+};
+
+// "3 keys could not be typed: Ж (U+0416), ..." naming each distinct key
+// once, and the backend's failure when there was one.
+QString describeUntyped(const UntypedKeys& untyped);
 
 // The keystroke injector: parses keystroke strings into key events and types
 // them on its own thread through a backend, in order, so that the serial port
 // and its replies never wait for typing. Keys leave the queue only by being
-// typed or by discardPending. The backend's idle() is called whenever the
-// queue runs empty or typing is held.
+// typed or by discardPending. A key the backend cannot type is skipped, never
+// replaced, and reported with the rest of its message's; once the backend
+// has failed, nothing more is typed and every key is reported. The backend
+// hears of each message before its first key (beginMessage), and its idle()
+// is called whenever the queue runs empty or typing is held.
 class SendKeys final : public KeystrokeInjector {
   public:
     struct Counts {
         std::uint64_t typed = 0;           // events the backend typed
-        std::uint64_t refused = 0;         // events the backend could not produce
+        std::uint64_t refused = 0;         // events not typed (see UntypedKeys)
         std::uint64_t ignoredControls = 0; // control characters that type nothing
         std::uint64_t discarded = 0;       // events dropped untyped
     };
+    // Called on the typing thread once each message that left keys untyped
+    // has been typed.
+    using UntypedHandler = std::function<void(const UntypedKeys&)>;
 
     // A few of the longest messages the link carries.
     static constexpr std::size_t defaultBacklogLimit = 4 * 4096;
@@ -42,6 +61,10 @@ class SendKeys final : public KeystrokeInjector {
     SendKeys(const SendKeys&) = delete;
     SendKeys& operator=(const SendKeys&) = delete;
 
+    // Set before the first sendKeys.
+    void setOnUntyped(UntypedHandler handler) { m_onUntyped = std::move(handler); }
+
+    // False also once the backend has failed; the reason is then its failure.
     bool available() const override;
     QString unavailableReason() const override;
     std::size_t room() const override;
@@ -61,8 +84,15 @@ class SendKeys final : public KeystrokeInjector {
 
   private:
     void typingLoop();
+    // A key of the queue with the number of the message it belongs to.
+    struct QueuedKey {
+        KeyEvent event;
+        std::uint64_t message = 0;
+    };
     bool allTyped() const;                  // m_mutex held
     std::size_t dropQueue(const char* why); // m_mutex held
+    void startMessage(std::unique_lock<std::mutex>& lock);
+    void reportUntyped(std::unique_lock<std::mutex>& lock, UntypedKeys untyped);
 
     std::unique_ptr<KeystrokeBackend> m_backend;
     QString m_unavailableReason;
@@ -72,7 +102,12 @@ class SendKeys final : public KeystrokeInjector {
     mutable std::mutex m_mutex;
     std::condition_variable m_wake; // keys queued, hold released, or stopping
     std::condition_variable m_drained;
-    std::deque<KeyEvent> m_queue;
+    std::deque<QueuedKey> m_queue;
+    std::uint64_t m_messagesQueued = 0;
+    std::uint64_t m_messageTyping = 0; // the message whose keys are being typed
+    UntypedKeys m_untyped;             // what it has left untyped so far
+    std::string m_failure;             // the backend's, once it failed
+    UntypedHandler m_onUntyped;
     bool m_typing = false; // the typing thread holds events taken from the queue
     bool m_held = false;
     bool m_stopping = false;

@@ -7,7 +7,10 @@
 #include "typing/keystroke_backend_factory.hpp"
 #include "typing/send_keys.hpp"
 
+#include <QStringList>
+
 #include <limits>
+#include <mutex>
 #include <ostream>
 
 namespace vxorv::vxbt {
@@ -27,12 +30,18 @@ int runType(const std::vector<std::string>& args, Streams& io) {
     const QString text =
         decodeWindows1252(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
     SendKeys injector(std::move(choice.backend));
+    std::mutex mutex;
+    QStringList untyped;
+    injector.setOnUntyped([&](const UntypedKeys& keys) {
+        const std::lock_guard lock(mutex);
+        untyped.append(describeUntyped(keys));
+    });
     injector.sendKeys(textToKeystrokes(text, mode));
     injector.waitUntilTyped();
-    const SendKeys::Counts counts = injector.counts();
-    if (counts.refused > 0) {
-        io.err << "vxbt type: " << counts.refused << " key(s) could not be typed through "
-               << choice.name << " (characters the keyboard layout cannot produce)\n";
+    const std::lock_guard lock(mutex);
+    if (!untyped.isEmpty()) {
+        io.err << "vxbt type: through " << choice.name << ": "
+               << untyped.join(QStringLiteral("; ")).toStdString() << "\n";
         return 1;
     }
     return 0;

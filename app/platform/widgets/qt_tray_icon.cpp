@@ -18,6 +18,14 @@ void QtTrayIcon::trayIconUpdate(Picture picture, const QString& tip) {
     m_icon.show();
 }
 
+bool QtTrayIcon::showBalloon(const QString& text) {
+    if (!m_icon.isVisible() || !QSystemTrayIcon::supportsMessages()) {
+        return false;
+    }
+    m_icon.showMessage(QStringLiteral("VX Orvex"), text, QSystemTrayIcon::Warning);
+    return true;
+}
+
 void QtTrayIcon::trayIconRemove() {
     m_icon.hide();
 }

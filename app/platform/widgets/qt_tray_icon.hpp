@@ -20,6 +20,10 @@ class QtTrayIcon final : public TrayIcon {
     void trayIconUpdate(Picture picture, const QString& tip) override;
     void trayIconRemove() override;
 
+    // Shows `text` in a balloon from the icon and returns true, or returns
+    // false when the icon is not shown or the desktop has no balloons.
+    bool showBalloon(const QString& text);
+
     // The menu the right button opens; its aboutToShow is the moment to set
     // its items.
     void setContextMenu(QMenu* menu) { m_icon.setContextMenu(menu); }

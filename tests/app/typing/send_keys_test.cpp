@@ -7,7 +7,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace vxorv {
 namespace {
@@ -160,6 +162,125 @@ TEST(SendKeys, CountsRefusedKeysAndIgnoredControlCharacters) {
     EXPECT_EQ(counts.typed, 1u);
     EXPECT_EQ(counts.refused, 3u);
     EXPECT_EQ(counts.ignoredControls, 2u);
+}
+
+// Collects what the injector reports, from its typing thread.
+struct UntypedReports {
+    std::mutex mutex;
+    std::vector<UntypedKeys> reports;
+
+    SendKeys::UntypedHandler handler() {
+        return [this](const UntypedKeys& untyped) {
+            std::lock_guard lock(mutex);
+            reports.push_back(untyped);
+        };
+    }
+};
+
+TEST(SendKeys, ReportsEachMessagesUntypedKeysAndNeverTypesOthersInTheirPlace) {
+    auto backend = std::make_unique<NoSevenBackend>();
+    SendKeys injector(std::move(backend));
+    UntypedReports untyped;
+    injector.setOnUntyped(untyped.handler());
+    injector.sendKeys(QStringLiteral("a7b7^7"));
+    injector.sendKeys(QStringLiteral("all typed"));
+    injector.sendKeys(QStringLiteral("7"));
+    ASSERT_TRUE(injector.waitUntilTypedFor(10s));
+
+    ASSERT_EQ(untyped.reports.size(), 2u) << "one report per message that lost keys";
+    EXPECT_EQ(untyped.reports[0].keys,
+              (std::vector{KeyEvent::ofCharacter(U'7'), KeyEvent::ofCharacter(U'7'),
+                           KeyEvent::ofCharacter(U'7', true)}));
+    EXPECT_TRUE(untyped.reports[0].failure.empty());
+    EXPECT_EQ(describeUntyped(untyped.reports[0]),
+              QStringLiteral("3 keys could not be typed: 7 (U+0037), Ctrl+7 (U+0037)"));
+    EXPECT_EQ(describeUntyped(untyped.reports[1]),
+              QStringLiteral("1 key could not be typed: 7 (U+0037)"));
+    EXPECT_EQ(injector.counts().refused, 4u);
+    EXPECT_TRUE(injector.available());
+}
+
+// Types `keys` keys, then has lost its connection; with `failsWhenIdle`, the
+// loss shows only once the injector has called idle().
+class FailingBackend final : public KeystrokeBackend {
+  public:
+    explicit FailingBackend(int keys, bool failsWhenIdle = false)
+        : m_keysLeft(keys), m_failsWhenIdle(failsWhenIdle) {}
+    bool type(const KeyEvent&) override {
+        if (broken() || m_keysLeft == 0) {
+            return false;
+        }
+        --m_keysLeft;
+        return true;
+    }
+    std::string failure() const override { return broken() ? "connection lost" : ""; }
+    void idle() override { m_idled = true; }
+
+  private:
+    bool broken() const { return m_keysLeft == 0 && (!m_failsWhenIdle || m_idled); }
+    int m_keysLeft;
+    bool m_failsWhenIdle;
+    bool m_idled = false;
+};
+
+TEST(SendKeys, AFailedBackendStopsTypingAndEveryKeyAfterIsReported) {
+    SendKeys injector(std::make_unique<FailingBackend>(3));
+    UntypedReports untyped;
+    injector.setOnUntyped(untyped.handler());
+    injector.sendKeys(QStringLiteral("abcdef"));
+    injector.sendKeys(QStringLiteral("gh"));
+    ASSERT_TRUE(injector.waitUntilTypedFor(10s));
+
+    ASSERT_EQ(untyped.reports.size(), 2u);
+    EXPECT_EQ(untyped.reports[0].keys.size(), 3u);
+    EXPECT_EQ(untyped.reports[0].keys.front(), KeyEvent::ofCharacter(U'd'));
+    EXPECT_EQ(untyped.reports[0].failure, "connection lost");
+    EXPECT_TRUE(describeUntyped(untyped.reports[0]).endsWith(u"f (U+0066) (connection lost)"));
+    EXPECT_EQ(untyped.reports[1].keys.size(), 2u);
+    EXPECT_EQ(injector.counts().typed, 3u);
+    EXPECT_EQ(injector.counts().refused, 5u);
+    EXPECT_FALSE(injector.available()) << "starting collection now fails";
+    EXPECT_EQ(injector.unavailableReason(), QStringLiteral("connection lost"));
+}
+
+TEST(SendKeys, AFailureFoundWhileIdleIsReportedOnce) {
+    SendKeys injector(std::make_unique<FailingBackend>(2, true));
+    UntypedReports untyped;
+    injector.setOnUntyped(untyped.handler());
+    injector.sendKeys(QStringLiteral("ab"));
+    ASSERT_TRUE(injector.waitUntilTypedFor(10s));
+
+    ASSERT_EQ(untyped.reports.size(), 1u);
+    EXPECT_TRUE(untyped.reports[0].keys.empty());
+    EXPECT_EQ(
+        describeUntyped(untyped.reports[0]),
+        QStringLiteral("Typing stopped: connection lost. Keys typed just before may be lost."));
+    EXPECT_FALSE(injector.available());
+}
+
+// Records the messages it is told of and the keys it types, in one list.
+class MessageRecordingBackend final : public KeystrokeBackend {
+  public:
+    void beginMessage(std::span<const KeyEvent> events) override {
+        log.push_back("message of " + std::to_string(events.size()));
+    }
+    bool type(const KeyEvent& event) override {
+        log.push_back(std::string(1, static_cast<char>(event.character)));
+        return true;
+    }
+    std::vector<std::string> log;
+};
+
+TEST(SendKeys, TellsTheBackendOfEachMessageBeforeItsKeys) {
+    auto backend = std::make_unique<MessageRecordingBackend>();
+    const MessageRecordingBackend& recorder = *backend;
+    SendKeys injector(std::move(backend));
+    injector.sendKeys(QStringLiteral("ab"));
+    injector.sendKeys(QStringLiteral("\x01")); // a message of nothing to type
+    injector.sendKeys(QStringLiteral("c"));
+    ASSERT_TRUE(injector.waitUntilTypedFor(10s));
+    EXPECT_EQ(recorder.log,
+              (std::vector<std::string>{"message of 2", "a", "b", "message of 1", "c"}));
 }
 
 TEST(SendKeys, WithoutABackendIsUnavailableAndSaysWhy) {

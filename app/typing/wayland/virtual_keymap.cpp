@@ -1,0 +1,151 @@
+#include "typing/wayland/virtual_keymap.hpp"
+
+#include <linux/input-event-codes.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include <algorithm>
+#include <array>
+#include <memory>
+
+namespace vxorv {
+
+namespace {
+
+constexpr std::array<VirtualKeymap::Key, 30> namedKeys{
+    KEY_ENTER,  KEY_TAB,      KEY_ESC, KEY_BACKSPACE, KEY_INSERT, KEY_DELETE, KEY_HOME, KEY_END,
+    KEY_PAGEUP, KEY_PAGEDOWN, KEY_UP,  KEY_DOWN,      KEY_LEFT,   KEY_RIGHT,  KEY_F1,   KEY_F2,
+    KEY_F3,     KEY_F4,       KEY_F5,  KEY_F6,        KEY_F7,     KEY_F8,     KEY_F9,   KEY_F10,
+    KEY_F11,    KEY_F12,      KEY_F13, KEY_F14,       KEY_F15,    KEY_F16};
+
+constexpr std::array<xkb_keysym_t, 30> namedKeysyms{
+    XKB_KEY_Return, XKB_KEY_Tab,  XKB_KEY_Escape, XKB_KEY_BackSpace, XKB_KEY_Insert,
+    XKB_KEY_Delete, XKB_KEY_Home, XKB_KEY_End,    XKB_KEY_Prior,     XKB_KEY_Next,
+    XKB_KEY_Up,     XKB_KEY_Down, XKB_KEY_Left,   XKB_KEY_Right,     XKB_KEY_F1,
+    XKB_KEY_F2,     XKB_KEY_F3,   XKB_KEY_F4,     XKB_KEY_F5,        XKB_KEY_F6,
+    XKB_KEY_F7,     XKB_KEY_F8,   XKB_KEY_F9,     XKB_KEY_F10,       XKB_KEY_F11,
+    XKB_KEY_F12,    XKB_KEY_F13,  XKB_KEY_F14,    XKB_KEY_F15,       XKB_KEY_F16};
+
+constexpr VirtualKeymap::Key xkbOffset = 8;
+
+// The keysym that types exactly `character`, or none.
+xkb_keysym_t keysymOf(char32_t character) {
+    for (xkb_keysym_t keysym : {xkb_utf32_to_keysym(character), 0x1000000u | character}) {
+        if (keysym != XKB_KEY_NoSymbol && xkb_keysym_to_utf32(keysym) == character) {
+            return keysym;
+        }
+    }
+    return XKB_KEY_NoSymbol;
+}
+
+std::string keysymName(xkb_keysym_t keysym) {
+    std::array<char, 64> name{};
+    xkb_keysym_get_name(keysym, name.data(), name.size());
+    return name.data();
+}
+
+std::string keyEntry(VirtualKeymap::Key key, xkb_keysym_t keysym) {
+    return "    key <K" + std::to_string(key + xkbOffset) + "> { [ " + keysymName(keysym) +
+           " ] };\n";
+}
+
+struct ContextFree {
+    void operator()(xkb_context* context) const { xkb_context_unref(context); }
+};
+struct KeymapFree {
+    void operator()(xkb_keymap* keymap) const { xkb_keymap_unref(keymap); }
+};
+
+} // namespace
+
+VirtualKeymap::VirtualKeymap() {
+    restart({});
+    std::vector<char32_t> ascii;
+    for (char32_t c = 0x20; c < 0x7f; ++c) {
+        ascii.push_back(c);
+    }
+    grow(ascii);
+}
+
+VirtualKeymap::Key VirtualKeymap::keyOf(NamedKey key) {
+    return namedKeys.at(static_cast<std::size_t>(key));
+}
+
+std::optional<VirtualKeymap::Key> VirtualKeymap::keyOf(char32_t character) const {
+    const auto found = m_characters.find(character);
+    return found == m_characters.end() ? std::nullopt : std::optional(found->second);
+}
+
+bool VirtualKeymap::typeable(char32_t character) {
+    return keysymOf(character) != XKB_KEY_NoSymbol;
+}
+
+std::size_t VirtualKeymap::room() const {
+    return m_freeKeys.size();
+}
+
+bool VirtualKeymap::grow(const std::vector<char32_t>& characters) {
+    bool changed = false;
+    for (char32_t c : characters) {
+        if (!m_freeKeys.empty() && typeable(c) && !m_characters.contains(c)) {
+            m_characters.emplace(c, m_freeKeys.front());
+            m_freeKeys.erase(m_freeKeys.begin());
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+void VirtualKeymap::restart(const std::vector<char32_t>& characters) {
+    m_characters.clear();
+    m_freeKeys.clear();
+    for (Key key = 1; key <= highestKey; ++key) {
+        if (key != controlKey &&
+            std::find(namedKeys.begin(), namedKeys.end(), key) == namedKeys.end()) {
+            m_freeKeys.push_back(key);
+        }
+    }
+    grow(characters);
+}
+
+std::string VirtualKeymap::text() const {
+    std::string symbols;
+    for (std::size_t i = 0; i < namedKeys.size(); ++i) {
+        symbols += keyEntry(namedKeys[i], namedKeysyms[i]);
+    }
+    symbols += keyEntry(controlKey, XKB_KEY_Control_L);
+    for (const auto& [character, key] : m_characters) {
+        symbols += keyEntry(key, keysymOf(character));
+    }
+    const std::string source =
+        "xkb_keymap {\n"
+        "  xkb_keycodes \"vxorv\" {\n    minimum = 8;\n    maximum = 255;\n" +
+        [] {
+            std::string codes;
+            for (Key code = xkbOffset + 1; code <= highestKey + xkbOffset; ++code) {
+                codes += "    <K" + std::to_string(code) + "> = " + std::to_string(code) + ";\n";
+            }
+            return codes;
+        }() +
+        "  };\n"
+        "  xkb_types \"vxorv\" { include \"complete\" };\n"
+        "  xkb_compatibility \"vxorv\" { include \"complete\" };\n"
+        "  xkb_symbols \"vxorv\" {\n" +
+        symbols + "    modifier_map Control { <K" + std::to_string(controlKey + xkbOffset) +
+        "> };\n  };\n};\n";
+
+    const std::unique_ptr<xkb_context, ContextFree> context(
+        xkb_context_new(XKB_CONTEXT_NO_ENVIRONMENT_NAMES));
+    if (!context) {
+        return {};
+    }
+    const std::unique_ptr<xkb_keymap, KeymapFree> keymap(xkb_keymap_new_from_string(
+        context.get(), source.c_str(), XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS));
+    if (!keymap) {
+        return {};
+    }
+    const std::unique_ptr<char, decltype(&std::free)> text(
+        xkb_keymap_get_as_string(keymap.get(), XKB_KEYMAP_FORMAT_TEXT_V1), &std::free);
+    return text ? std::string(text.get()) : std::string();
+}
+
+} // namespace vxorv
