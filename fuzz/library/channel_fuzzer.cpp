@@ -21,19 +21,19 @@ using vxbt::vxbt_channel;
 #define FUZZ_CHECK(condition)                                                                      \
     do {                                                                                           \
         if (!(condition)) {                                                                        \
-            std::fprintf(stderr, "invariant failed: %s (line %d)\n", #condition, __LINE__);       \
+            std::fprintf(stderr, "invariant failed: %s (line %d)\n", #condition, __LINE__);        \
             std::abort();                                                                          \
         }                                                                                          \
     } while (0)
 
 class Input {
-public:
+  public:
     Input(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
     bool empty() const { return m_pos >= m_size; }
     std::uint8_t byte() { return empty() ? 0 : m_data[m_pos++]; }
     std::uint16_t u16() { return static_cast<std::uint16_t>(byte() << 8 | byte()); }
 
-private:
+  private:
     const std::uint8_t* m_data;
     std::size_t m_size;
     std::size_t m_pos = 0;
@@ -62,6 +62,13 @@ std::uint16_t reentrant_callback(std::uint8_t channel, std::uint8_t byte) {
         FUZZ_CHECK(VXBT_get_msg(channel, dst.data()) <= dst.size());
     }
     return VXBT_OK;
+}
+
+// The same callbacks in the convention that `stdcall_callback` 1 promises (stdcall
+// on 32-bit Windows, the one convention elsewhere): each flag gets its match.
+template <std::uint16_t (*Callback)(std::uint8_t, std::uint8_t)>
+std::uint16_t VXBT_CALL stdcall_variant(std::uint8_t channel, std::uint8_t byte) {
+    return Callback(channel, byte);
 }
 
 std::size_t reachable_nodes(const vxbt_channel& ch) {
@@ -118,15 +125,24 @@ void do_init(std::uint8_t channel, Input& in) {
     const std::uint8_t length_choice = in.byte();
     const std::uint16_t max_length = length_choice & 0x80 ? in.u16() : lengths[length_choice % 8];
     const std::uint8_t queued_choice = in.byte();
-    const std::uint16_t max_queued = queued_choice & 0x80 ? static_cast<std::uint16_t>((queued_choice & 0x7F) * 4)
-                                                          : static_cast<std::uint16_t>(queued_choice & 0x07);
+    const std::uint16_t max_queued = queued_choice & 0x80
+                                         ? static_cast<std::uint16_t>((queued_choice & 0x7F) * 4)
+                                         : static_cast<std::uint16_t>(queued_choice & 0x07);
     const std::uint8_t flags = in.byte();
-    const vxbt_tx_callback callbacks[] = {nullptr, plain_callback, reentrant_callback};
+    const bool stdcall = flags & 0x02;
+    const vxbt_tx_callback callbacks[] = {
+        nullptr,
+        stdcall ? reinterpret_cast<vxbt_tx_callback>(stdcall_variant<plain_callback>)
+                : plain_callback,
+        stdcall ? reinterpret_cast<vxbt_tx_callback>(stdcall_variant<reentrant_callback>)
+                : reentrant_callback};
     g_take_in_callback = flags & 0x40;
-    const std::uint16_t result = VXBT_init(channel, max_length, max_queued, flags & 0x01 ? flags : 0,
-                                           flags & 0x02, callbacks[(flags >> 2) % 3]);
+    const std::uint16_t result =
+        VXBT_init(channel, max_length, max_queued, flags & 0x01 ? flags : 0, stdcall,
+                  callbacks[(flags >> 2) % 3]);
     FUZZ_CHECK(result <= VXBT_ERR_NO_MEMORY || result == VXBT_ERR_NOT_CONNECTED);
-    FUZZ_CHECK((result == VXBT_ERR_NOT_CONNECTED) == (channel >= VXBT_MAX_CHANNELS && (flags >> 2) % 3 != 0));
+    FUZZ_CHECK((result == VXBT_ERR_NOT_CONNECTED) ==
+               (channel >= VXBT_MAX_CHANNELS && (flags >> 2) % 3 != 0));
 }
 
 std::uint8_t sequence_for(std::uint8_t channel, Input& in) {
@@ -135,7 +151,8 @@ std::uint8_t sequence_for(std::uint8_t channel, Input& in) {
         return in.byte();
     }
     // Mostly near the expected number: repeats, the expected frame, small gaps.
-    return static_cast<std::uint8_t>(library().channels[channel].expected_seq + (choice & 0x07) - 2);
+    return static_cast<std::uint8_t>(library().channels[channel].expected_seq + (choice & 0x07) -
+                                     2);
 }
 
 std::vector<std::uint8_t> payload_from(Input& in, std::size_t n) {
@@ -227,7 +244,8 @@ void run_operation(Input& in) {
         break;
     case 8: {
         std::uint8_t version[3] = {};
-        FUZZ_CHECK(VXBT_get_ver(&version[0], &version[1], &version[2]) == VXBT_OK && version[0] == 2);
+        FUZZ_CHECK(VXBT_get_ver(&version[0], &version[1], &version[2]) == VXBT_OK &&
+                   version[0] == 2);
         break;
     }
     case 9:
