@@ -7,6 +7,7 @@
 #include "platform/qlibrary_link_library.hpp"
 #include "platform/qt_serial_port.hpp"
 #include "platform/qt_timer.hpp"
+#include "platform/single_instance.hpp"
 #include "platform/widgets/qt_message_boxes.hpp"
 #include "platform/widgets/qt_tray_icon.hpp"
 #include "settings/settings.hpp"
@@ -22,6 +23,8 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include <chrono>
+
 int main(int argc, char** argv) {
     using namespace vxorv;
 
@@ -31,6 +34,20 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("vxorv"));
     // The program stays resident in the notification area with no window shown.
     QApplication::setQuitOnLastWindowClosed(false);
+
+    // One copy per user, display and settings file: a later start brings the
+    // running copy's main window up and ends.
+    SingleInstance instance(
+        SingleInstance::defaultDirectory(),
+        SingleInstance::keyFor(IniSettingsStore::fileNameFor(settingsApplication)));
+    if (!instance.claim()) {
+        if (instance.activateRunningCopy(std::chrono::seconds(5))) {
+            qInfo("VXORV is already running; its main window is shown.");
+            return 0;
+        }
+        qCritical("VXORV is already running but does not answer; end it before starting it again.");
+        return 1;
+    }
 
     IniSettingsStore store(settingsApplication);
     auto devicePath = [&store](std::int16_t port) { return devicePathForPort(store, port); };
@@ -86,6 +103,7 @@ int main(int argc, char** argv) {
                      .exit = [&shell] { shell.applicationExit(); }});
     trayIcon.setContextMenu(&popup);
     trayIcon.setOnLeftClick([&windows] { windows.showMainWindow(); });
+    instance.setOnActivation([&windows] { windows.showMainWindow(); });
 
     // The end of the session and a request to terminate end the program
     // as the Exit command does, settings saved, without waiting for anyone.

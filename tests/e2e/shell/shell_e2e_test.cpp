@@ -217,6 +217,36 @@ TEST_F(ShellEndToEnd, UnusableValueIsNamedAndSigtermWithAFailedSaveDoesNotWaitFo
     EXPECT_TRUE(errors.contains(QStringLiteral("refers to a directory")));
 }
 
+TEST_F(ShellEndToEnd, ASecondStartShowsTheRunningCopyAndEndsAndAKilledCopyBlocksNothing) {
+    QSettings ini(iniPath, QSettings::IniFormat);
+    ini.setValue(QStringLiteral("FirstRun/When"), QStringLiteral("OK"));
+    ini.setValue(QStringLiteral("PROPERTIES/AutoStart"), QStringLiteral("0"));
+    ini.sync();
+    const auto iconShown = [] { return visibleWindows(QStringLiteral("VXORV")).size() == 1; };
+    vxorv.start(program, {});
+    ASSERT_TRUE(waitFor(iconShown));
+    ASSERT_TRUE(windowsNamed(QStringLiteral("VX Orvex")).isEmpty()) << "the main window is hidden";
+
+    SCOPED_TRACE("a second start brings the main window up and ends");
+    QProcess second;
+    second.setProcessEnvironment(vxorv.processEnvironment());
+    second.start(program, {});
+    ASSERT_TRUE(second.waitForFinished(15000));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(waitFor([] { return !windowsNamed(QStringLiteral("VX Orvex")).isEmpty(); }));
+    saveArtifact(QStringLiteral("9-second-start.png"));
+    EXPECT_EQ(vxorv.state(), QProcess::Running);
+    EXPECT_EQ(visibleWindows(QStringLiteral("VXORV")).size(), 2) << "one icon, one main window";
+
+    SCOPED_TRACE("a copy killed outright leaves nothing that stops the next start");
+    vxorv.kill();
+    ASSERT_TRUE(vxorv.waitForFinished());
+    ASSERT_TRUE(waitFor([] { return visibleWindows(QStringLiteral("VXORV")).isEmpty(); }));
+    vxorv.start(program, {});
+    ASSERT_TRUE(waitFor(iconShown));
+    EXPECT_EQ(vxorv.state(), QProcess::Running);
+}
+
 TEST_F(ShellEndToEnd, MissingLibraryIsReportedAndEndsWithFailure) {
     // A copy of the program without the library beside it, and no install.
     QTemporaryDir lonely;

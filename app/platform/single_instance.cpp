@@ -1,0 +1,87 @@
+#include "platform/single_instance.hpp"
+
+#include <QCryptographicHash>
+#include <QDeadlineTimer>
+#include <QLocalSocket>
+#include <QLoggingCategory>
+#include <QStandardPaths>
+#include <QThread>
+
+namespace vxorv {
+namespace {
+
+Q_LOGGING_CATEGORY(lcInstance, "vxorv.instance", QtWarningMsg)
+
+const QByteArray showRequest = QByteArrayLiteral("show\n");
+
+} // namespace
+
+SingleInstance::SingleInstance(const QString& directory, const QString& key)
+    : m_lock(directory + u'/' + key + QStringLiteral(".lock")),
+      m_socketPath(directory + u'/' + key + QStringLiteral(".socket")) {
+    m_lock.setStaleLockTime(0); // stale only when its process is gone, never by age
+}
+
+QString SingleInstance::keyFor(const QString& settingsFile) {
+    // The display names the session; the settings file lets a throw-away
+    // store (a demo, a test) run beside the user's own copy.
+    const QByteArray identity =
+        qgetenv("WAYLAND_DISPLAY") + '\n' + qgetenv("DISPLAY") + '\n' + settingsFile.toUtf8();
+    return QStringLiteral("vxorv-") +
+           QString::fromLatin1(
+               QCryptographicHash::hash(identity, QCryptographicHash::Sha256).toHex().left(16));
+}
+
+QString SingleInstance::defaultDirectory() {
+    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+}
+
+bool SingleInstance::claim() {
+    if (!m_lock.tryLock(0)) {
+        return false;
+    }
+    QLocalServer::removeServer(m_socketPath); // left by a copy that was killed
+    m_server.setSocketOptions(QLocalServer::UserAccessOption);
+    if (!m_server.listen(m_socketPath)) {
+        qCWarning(lcInstance).noquote()
+            << QStringLiteral("A later start cannot reach this copy: listening on %1 failed: %2")
+                   .arg(m_socketPath, m_server.errorString());
+        return true;
+    }
+    QObject::connect(&m_server, &QLocalServer::newConnection, [this] { acceptRequests(); });
+    return true;
+}
+
+void SingleInstance::acceptRequests() {
+    while (QLocalSocket* socket = m_server.nextPendingConnection()) {
+        QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        const auto readRequest = [this, socket] {
+            while (socket->canReadLine()) {
+                if (socket->readLine() == showRequest && m_onActivation) {
+                    m_onActivation();
+                }
+            }
+        };
+        QObject::connect(socket, &QLocalSocket::readyRead, socket, readRequest);
+        readRequest();
+    }
+}
+
+bool SingleInstance::activateRunningCopy(std::chrono::milliseconds timeout) {
+    const QDeadlineTimer deadline(timeout);
+    while (!deadline.hasExpired()) {
+        QLocalSocket socket;
+        socket.connectToServer(m_socketPath);
+        if (socket.waitForConnected(static_cast<int>(deadline.remainingTime()))) {
+            socket.write(showRequest);
+            const bool sent =
+                socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime()));
+            socket.disconnectFromServer();
+            return sent;
+        }
+        QThread::msleep(100); // the running copy may be about to listen
+    }
+    return false;
+}
+
+} // namespace vxorv

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QLocalServer>
+#include <QLockFile>
+#include <QString>
+
+#include <chrono>
+#include <functional>
+
+namespace vxorv {
+
+// One running copy of the program per key. The running copy holds a lock
+// file and listens on a local socket beside it; a later start finds the lock
+// taken and asks the running copy, over the socket, to show itself. A copy
+// that was killed leaves both files behind: its lock counts as stale once
+// its process is gone, and its socket is removed before listening anew.
+class SingleInstance {
+  public:
+    // `key` is a file name; the files live in `directory`, which only the
+    // user may enter.
+    SingleInstance(const QString& directory, const QString& key);
+    SingleInstance(const SingleInstance&) = delete;
+    SingleInstance& operator=(const SingleInstance&) = delete;
+
+    // True when this process is now the running copy.
+    bool claim();
+    // What the running copy does when a later start asks for it; runs on the
+    // user-interface thread.
+    void setOnActivation(std::function<void()> handler) { m_onActivation = std::move(handler); }
+    // A later start: asks the running copy to show itself. False when no
+    // copy answers within `timeout`.
+    bool activateRunningCopy(std::chrono::milliseconds timeout);
+
+    // The key of the copy that uses `settingsFile` on the display this
+    // process runs on, for the current user's runtime directory.
+    static QString keyFor(const QString& settingsFile);
+    static QString defaultDirectory();
+
+  private:
+    void acceptRequests();
+
+    QLockFile m_lock;
+    QString m_socketPath;
+    QLocalServer m_server;
+    std::function<void()> m_onActivation;
+};
+
+} // namespace vxorv
