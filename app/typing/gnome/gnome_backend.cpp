@@ -28,8 +28,9 @@ constexpr auto keyboardSettleTime = std::chrono::milliseconds(500);
 } // namespace
 
 GnomeBackend::GnomeBackend(std::unique_ptr<gnome::RemoteDesktop> session,
-                           std::unique_ptr<gnome::LayoutKeysyms> layout)
-    : m_session(std::move(session)), m_layout(std::move(layout)) {}
+                           std::unique_ptr<gnome::LayoutKeysyms> layout,
+                           std::unique_ptr<uinput::CompositorKeymap> follow)
+    : m_session(std::move(session)), m_layout(std::move(layout)), m_follow(std::move(follow)) {}
 
 std::unique_ptr<GnomeBackend> GnomeBackend::open(std::string& problem) {
     std::string noKeyboard;
@@ -44,16 +45,27 @@ std::unique_ptr<GnomeBackend> GnomeBackend::open(std::string& problem) {
         // sent before that are lost.
         std::this_thread::sleep_for(keyboardSettleTime);
     }
-    const std::optional<std::string> keymap = uinput::sessionKeymap(problem);
+    std::optional<uinput::SessionKeymap> keymap = uinput::sessionKeymap(problem);
     std::unique_ptr<gnome::LayoutKeysyms> layout =
-        keymap ? gnome::LayoutKeysyms::fromKeymapText(*keymap, problem) : nullptr;
+        keymap ? gnome::LayoutKeysyms::fromKeymapText(keymap->text, problem) : nullptr;
     if (!layout) {
         return nullptr;
     }
-    return std::make_unique<GnomeBackend>(std::move(session), std::move(layout));
+    return std::make_unique<GnomeBackend>(std::move(session), std::move(layout),
+                                          std::move(keymap->compositor));
+}
+
+void GnomeBackend::followLayout() {
+    if (m_follow && m_follow->update() && m_follow->keymap()) {
+        std::string problem;
+        if (auto layout = gnome::LayoutKeysyms::fromKeymapText(*m_follow->keymap(), problem)) {
+            m_layout = std::move(layout);
+        }
+    }
 }
 
 bool GnomeBackend::type(const KeyEvent& event) {
+    followLayout();
     const std::uint32_t keysym = keysymFor(event);
     return keysym != 0 && press(keysym, event.ctrl);
 }

@@ -6,45 +6,37 @@
 #include <array>
 #include <cstdint>
 #include <cstdlib>
+#include <poll.h>
 #include <string_view>
 #include <sys/mman.h>
 #include <unistd.h>
 
 namespace vxorv::uinput {
 
-namespace {
-
-// What the Wayland objects' listeners learn; they run inside roundtrips.
-struct KeymapQuery {
+struct CompositorKeymap::Objects {
+    wl_display* display = nullptr;
+    wl_registry* registry = nullptr;
     wl_seat* seat = nullptr;
     wl_keyboard* keyboard = nullptr;
     std::optional<std::string> keymap;
-    std::string problem;
+    bool keymapChanged = false;
 };
 
-void onGlobal(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
-              std::uint32_t /*version*/) {
-    auto* query = static_cast<KeymapQuery*>(data);
-    if (query->seat == nullptr && std::string_view(interface) == wl_seat_interface.name) {
-        query->seat =
-            static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
-    }
-}
-void onGlobalRemove(void*, wl_registry*, std::uint32_t) {}
-const wl_registry_listener registryListener{onGlobal, onGlobalRemove};
+namespace {
+
+using Objects = CompositorKeymap::Objects;
 
 void onKeymap(void* data, wl_keyboard*, std::uint32_t format, std::int32_t fd, std::uint32_t size) {
-    auto* query = static_cast<KeymapQuery*>(data);
-    if (format != WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1) {
-        query->problem = "the compositor's keymap is not an XKB keymap";
-    } else if (void* text = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-               text == MAP_FAILED) {
-        query->problem = "cannot read the compositor's keymap";
-    } else {
-        // The size counts the terminating NUL.
-        const std::string_view view(static_cast<const char*>(text), size);
-        query->keymap = std::string(view.substr(0, view.find('\0')));
-        munmap(text, size);
+    auto* objects = static_cast<Objects*>(data);
+    if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1) {
+        if (void* text = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0); text != MAP_FAILED) {
+            // The size counts the terminating NUL.
+            const std::string_view view(static_cast<const char*>(text), size);
+            std::string keymap(view.substr(0, view.find('\0')));
+            munmap(text, size);
+            objects->keymapChanged = objects->keymapChanged || keymap != objects->keymap;
+            objects->keymap = std::move(keymap);
+        }
     }
     close(fd);
 }
@@ -57,15 +49,28 @@ void onRepeatInfo(void*, wl_keyboard*, std::int32_t, std::int32_t) {}
 const wl_keyboard_listener keyboardListener{onKeymap, onEnter,     onLeave,
                                             onKey,    onModifiers, onRepeatInfo};
 
+// A headless seat gains its keyboard only when a (virtual) one appears.
 void onCapabilities(void* data, wl_seat* seat, std::uint32_t capabilities) {
-    auto* query = static_cast<KeymapQuery*>(data);
-    if ((capabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0 && query->keyboard == nullptr) {
-        query->keyboard = wl_seat_get_keyboard(seat);
-        wl_keyboard_add_listener(query->keyboard, &keyboardListener, query);
+    auto* objects = static_cast<Objects*>(data);
+    if ((capabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0 && objects->keyboard == nullptr) {
+        objects->keyboard = wl_seat_get_keyboard(seat);
+        wl_keyboard_add_listener(objects->keyboard, &keyboardListener, objects);
     }
 }
 void onSeatName(void*, wl_seat*, const char*) {}
 const wl_seat_listener seatListener{onCapabilities, onSeatName};
+
+void onGlobal(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
+              std::uint32_t /*version*/) {
+    auto* objects = static_cast<Objects*>(data);
+    if (objects->seat == nullptr && std::string_view(interface) == wl_seat_interface.name) {
+        objects->seat =
+            static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
+        wl_seat_add_listener(objects->seat, &seatListener, objects);
+    }
+}
+void onGlobalRemove(void*, wl_registry*, std::uint32_t) {}
+const wl_registry_listener registryListener{onGlobal, onGlobalRemove};
 
 bool anyXkbOverride() {
     constexpr std::array variables{"XKB_DEFAULT_RULES", "XKB_DEFAULT_MODEL", "XKB_DEFAULT_LAYOUT",
@@ -81,42 +86,72 @@ bool anyXkbOverride() {
 
 } // namespace
 
-std::optional<std::string> compositorKeymap(std::string& problem) {
-    wl_display* display = wl_display_connect(nullptr);
-    if (display == nullptr) {
+std::unique_ptr<CompositorKeymap> CompositorKeymap::connect(std::string& problem) {
+    auto objects = std::make_unique<Objects>();
+    objects->display = wl_display_connect(nullptr);
+    if (objects->display == nullptr) {
         problem = "no Wayland compositor to ask for the keyboard layout";
-        return std::nullopt;
+        return nullptr;
     }
-    KeymapQuery query;
-    wl_registry* registry = wl_display_get_registry(display);
-    wl_registry_add_listener(registry, &registryListener, &query);
-    bool connected = wl_display_roundtrip(display) >= 0;
-    if (query.seat != nullptr) {
-        wl_seat_add_listener(query.seat, &seatListener, &query);
-        // One roundtrip brings the seat's capabilities, the next the keymap.
-        connected =
-            connected && wl_display_roundtrip(display) >= 0 && wl_display_roundtrip(display) >= 0;
+    std::unique_ptr<CompositorKeymap> keymap(new CompositorKeymap(std::move(objects)));
+    Objects& o = *keymap->m_objects;
+    o.registry = wl_display_get_registry(o.display);
+    wl_registry_add_listener(o.registry, &registryListener, &o);
+    // The globals, then the seat's capabilities, then the keymap.
+    for (int i = 0; i < 3; ++i) {
+        if (wl_display_roundtrip(o.display) < 0) {
+            problem = "lost the connection to the Wayland compositor";
+            return nullptr;
+        }
     }
-    if (query.keyboard != nullptr) {
-        wl_keyboard_destroy(query.keyboard);
-    }
-    if (query.seat != nullptr) {
-        wl_seat_destroy(query.seat);
-    }
-    wl_registry_destroy(registry);
-    wl_display_disconnect(display);
+    o.keymapChanged = false;
+    return keymap;
+}
 
-    if (query.keymap) {
-        return query.keymap;
+CompositorKeymap::CompositorKeymap(std::unique_ptr<Objects> objects)
+    : m_objects(std::move(objects)) {}
+
+CompositorKeymap::~CompositorKeymap() {
+    if (m_objects->keyboard != nullptr) {
+        wl_keyboard_destroy(m_objects->keyboard);
     }
-    if (!connected) {
-        problem = "lost the connection to the Wayland compositor";
-    } else if (!query.problem.empty()) {
-        problem = query.problem;
+    if (m_objects->seat != nullptr) {
+        wl_seat_destroy(m_objects->seat);
+    }
+    if (m_objects->registry != nullptr) {
+        wl_registry_destroy(m_objects->registry);
+    }
+    wl_display_disconnect(m_objects->display);
+}
+
+const std::optional<std::string>& CompositorKeymap::keymap() const {
+    return m_objects->keymap;
+}
+
+bool CompositorKeymap::update() {
+    wl_display* display = m_objects->display;
+    while (wl_display_prepare_read(display) != 0) {
+        wl_display_dispatch_pending(display);
+    }
+    wl_display_flush(display);
+    pollfd readable{wl_display_get_fd(display), POLLIN, 0};
+    if (poll(&readable, 1, 0) > 0) {
+        wl_display_read_events(display);
     } else {
+        wl_display_cancel_read(display);
+    }
+    wl_display_dispatch_pending(display);
+    const bool changed = m_objects->keymapChanged;
+    m_objects->keymapChanged = false;
+    return changed;
+}
+
+std::optional<std::string> compositorKeymap(std::string& problem) {
+    const std::unique_ptr<CompositorKeymap> compositor = CompositorKeymap::connect(problem);
+    if (compositor && !compositor->keymap()) {
         problem = "the Wayland compositor's seat has no keyboard";
     }
-    return std::nullopt;
+    return compositor ? compositor->keymap() : std::nullopt;
 }
 
 std::optional<std::string> keymapText(const XkbNames& names, std::string& problem) {
@@ -145,20 +180,25 @@ std::optional<std::string> keymapText(const XkbNames& names, std::string& proble
     return text;
 }
 
-std::optional<std::string> sessionKeymap(std::string& problem) {
+std::optional<SessionKeymap> sessionKeymap(std::string& problem) {
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if (!anyXkbOverride() && wayland != nullptr && *wayland != '\0') {
         std::string unused;
-        if (std::optional<std::string> keymap = compositorKeymap(unused)) {
-            return keymap;
+        if (std::unique_ptr<CompositorKeymap> compositor = CompositorKeymap::connect(unused)) {
+            // A seat without a keyboard yet gets the default keymap, until
+            // the compositor says otherwise.
+            std::optional<std::string> text = compositor->keymap();
+            if (!text) {
+                text = keymapText({}, problem);
+            }
+            return text ? std::optional(SessionKeymap{std::move(*text), std::move(compositor)})
+                        : std::nullopt;
         }
     }
-    return keymapText({}, problem);
-}
-
-std::unique_ptr<LayoutKeys> sessionLayout(std::string& problem) {
-    const std::optional<std::string> keymap = sessionKeymap(problem);
-    return keymap ? LayoutKeys::fromKeymapText(*keymap, problem) : nullptr;
+    if (std::optional<std::string> text = keymapText({}, problem)) {
+        return SessionKeymap{std::move(*text), nullptr};
+    }
+    return std::nullopt;
 }
 
 } // namespace vxorv::uinput

@@ -1,6 +1,5 @@
 #include "typing/uinput/uinput_backend.hpp"
 
-#include "typing/uinput/session_layout.hpp"
 #include "typing/uinput/uinput_key_device.hpp"
 
 #include <optional>
@@ -8,22 +7,38 @@
 namespace vxorv {
 
 UinputBackend::UinputBackend(std::unique_ptr<uinput::KeyDevice> device,
-                             std::unique_ptr<uinput::LayoutKeys> layout)
-    : m_device(std::move(device)), m_layout(std::move(layout)) {}
+                             std::unique_ptr<uinput::LayoutKeys> layout,
+                             std::unique_ptr<uinput::CompositorKeymap> follow)
+    : m_device(std::move(device)), m_layout(std::move(layout)), m_follow(std::move(follow)) {}
 
 std::unique_ptr<UinputBackend> UinputBackend::open(std::string& problem) {
-    std::unique_ptr<uinput::LayoutKeys> layout = uinput::sessionLayout(problem);
+    std::unique_ptr<uinput::UinputKeyDevice> device = uinput::UinputKeyDevice::open(problem);
+    return device ? forSession(std::move(device), problem) : nullptr;
+}
+
+std::unique_ptr<UinputBackend> UinputBackend::forSession(std::unique_ptr<uinput::KeyDevice> device,
+                                                         std::string& problem) {
+    std::optional<uinput::SessionKeymap> keymap = uinput::sessionKeymap(problem);
+    std::unique_ptr<uinput::LayoutKeys> layout =
+        keymap ? uinput::LayoutKeys::fromKeymapText(keymap->text, problem) : nullptr;
     if (!layout) {
         return nullptr;
     }
-    std::unique_ptr<uinput::UinputKeyDevice> device = uinput::UinputKeyDevice::open(problem);
-    if (!device) {
-        return nullptr;
+    return std::make_unique<UinputBackend>(std::move(device), std::move(layout),
+                                           std::move(keymap->compositor));
+}
+
+void UinputBackend::followLayout() {
+    if (m_follow && m_follow->update() && m_follow->keymap()) {
+        std::string problem;
+        if (auto layout = uinput::LayoutKeys::fromKeymapText(*m_follow->keymap(), problem)) {
+            m_layout = std::move(layout);
+        }
     }
-    return std::make_unique<UinputBackend>(std::move(device), std::move(layout));
 }
 
 bool UinputBackend::type(const KeyEvent& event) {
+    followLayout();
     const std::optional<uinput::KeyChord> chord =
         event.kind == KeyEvent::Kind::Named ? m_layout->forKey(event.key, event.ctrl)
                                             : m_layout->forCharacter(event.character, event.ctrl);

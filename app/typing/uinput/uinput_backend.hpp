@@ -3,6 +3,7 @@
 #include "typing/keystroke_backend.hpp"
 #include "typing/uinput/key_device.hpp"
 #include "typing/uinput/layout_keys.hpp"
+#include "typing/uinput/session_layout.hpp"
 
 #include <memory>
 #include <string>
@@ -11,25 +12,33 @@ namespace vxorv {
 
 // Types through a virtual keyboard (uinput), for Wayland sessions and the
 // console: the system applies its keyboard layout to our key codes, so each
-// character is looked up in that layout (see sessionLayout: the compositor's
-// keymap unless XKB_DEFAULT_* say otherwise). A character the layout cannot
-// type is refused.
+// character is looked up in that layout (see sessionKeymap: the compositor's
+// keymap, followed as the user switches layouts, unless XKB_DEFAULT_* say
+// otherwise). A character the layout cannot type is refused.
 class UinputBackend final : public KeystrokeBackend {
   public:
+    // With `follow`, the layout is rebuilt whenever the compositor's changes.
     UinputBackend(std::unique_ptr<uinput::KeyDevice> device,
-                  std::unique_ptr<uinput::LayoutKeys> layout);
+                  std::unique_ptr<uinput::LayoutKeys> layout,
+                  std::unique_ptr<uinput::CompositorKeymap> follow = nullptr);
 
     // Creates the virtual keyboard; null with `problem` set when that fails.
     static std::unique_ptr<UinputBackend> open(std::string& problem);
+    // Types on `device` with the session's layout; null with `problem` set
+    // when the layout cannot be had.
+    static std::unique_ptr<UinputBackend> forSession(std::unique_ptr<uinput::KeyDevice> device,
+                                                     std::string& problem);
 
     bool type(const KeyEvent& event) override;
     std::string failure() const override { return m_device->failure(); }
 
   private:
+    void followLayout();
     bool press(const uinput::KeyChord& chord);
 
     std::unique_ptr<uinput::KeyDevice> m_device;
     std::unique_ptr<uinput::LayoutKeys> m_layout;
+    std::unique_ptr<uinput::CompositorKeymap> m_follow;
 };
 
 } // namespace vxorv

@@ -8,10 +8,15 @@
 
 #include "typing/keystroke_backend_factory.hpp"
 #include "typing/send_keys.hpp"
+#include "typing/uinput/layout_keys.hpp"
 #include "typing/uinput/session_layout.hpp"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QTextDocument>
@@ -152,6 +157,43 @@ TEST(DesktopTyping, VxbtChoosesGnomeAndNamesWhatItCouldNotType) {
     EXPECT_EQ(editor->document()->toRawText(), expected);
     EXPECT_EQ(vxbt.exitCode(), 1);
     EXPECT_THAT(vxbt.readAllStandardError().toStdString(), testing::HasSubstr("GNOME"));
+}
+
+bool germanLayout(const std::string& keymap) {
+    std::string problem;
+    const auto keys = uinput::LayoutKeys::fromKeymapText(keymap, problem);
+    return keys && keys->forCharacter(U'ö', false).has_value();
+}
+
+// Under KDE started with the German layout alone (VXORV_KDE_LAYOUTS=de): the
+// backend learns that layout from the compositor, and follows when the user
+// configures another. y and z trade places between the two layouts.
+TEST(DesktopTyping, LearnsAndFollowsTheCompositorsLayout) {
+    if (qEnvironmentVariable("VXORV_KDE_LAYOUTS") != QStringLiteral("de")) {
+        GTEST_SKIP() << "needs KDE started with the German layout";
+    }
+    EXPECT_EQ(typeAndRead(QStringLiteral("yzöß@"), QStringLiteral("yzöß@")),
+              QStringLiteral("yzöß@"));
+
+    QFile config(QDir::homePath() + QStringLiteral("/.config/kxkbrc"));
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    config.write("[Layout]\nUse=true\nLayoutList=us\n");
+    config.close();
+    ASSERT_TRUE(QDBusConnection::sessionBus().send(
+        QDBusMessage::createSignal(QStringLiteral("/Layouts"), QStringLiteral("org.kde.keyboard"),
+                                   QStringLiteral("reloadConfig"))));
+    // The compositor sends the new keymap to every keyboard at once: once a
+    // new client sees it, the backend's own keyboard has it too.
+    QElapsedTimer clock;
+    clock.start();
+    std::string problem;
+    while (germanLayout(uinput::compositorKeymap(problem).value_or("")) &&
+           !clock.hasExpired(60000)) {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    const auto before = injector->counts();
+    EXPECT_EQ(typeAndRead(QStringLiteral("yzö@"), QStringLiteral("yz@")), QStringLiteral("yz@"));
+    EXPECT_EQ(injector->counts().refused - before.refused, 1u);
 }
 
 TEST(DesktopTyping, TheCompositorTellsItsKeymap) {

@@ -4,7 +4,8 @@
 # status. The compositor and the command run as an unprivileged user ("nobody"
 # when started as root) with a runtime directory of their own; the command
 # finds the compositor's process id in VXORV_COMPOSITOR_PID. Under KDE the
-# command gets a desktop entry that asks for the fake input interface.
+# command gets a desktop entry that asks for the fake input interface, and
+# VXORV_KDE_LAYOUTS (such as "de,us") sets the compositor's keyboard layouts.
 set -euo pipefail
 
 if [[ $(id -u) == 0 ]]; then
@@ -51,6 +52,10 @@ NoDisplay=true
 X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input
 ENTRY
     export XDG_DATA_DIRS=$XDG_RUNTIME_DIR/share:/usr/local/share:/usr/share
+    if [[ -n ${VXORV_KDE_LAYOUTS:-} ]]; then
+        mkdir -p "$HOME/.config"
+        printf '[Layout]\nUse=true\nLayoutList=%s\n' "$VXORV_KDE_LAYOUTS" >"$HOME/.config/kxkbrc"
+    fi
     "$XDG_RUNTIME_DIR/bin/kwin_wayland" --virtual --width 1024 --height 768 --socket "$display" \
         --no-lockscreen --no-global-shortcuts --no-kactivities >"$log" 2>&1 &
     ;;

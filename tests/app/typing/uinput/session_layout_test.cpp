@@ -16,6 +16,10 @@ bool types(const std::optional<std::string>& keymap, char32_t c) {
     return keys && keys->forCharacter(c, false).has_value();
 }
 
+bool types(const std::optional<SessionKeymap>& keymap, char32_t c) {
+    return keymap && types(std::optional(keymap->text), c);
+}
+
 // A keymap as a compositor sends it gives the same keys as the names it was
 // compiled from.
 TEST(SessionLayout, AKeymapInTextFormTypesWhatItsLayoutHas) {
