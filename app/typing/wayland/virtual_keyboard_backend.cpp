@@ -28,7 +28,7 @@ using namespace std::chrono_literals;
 constexpr int keysPerRoundTrip = 32;
 // Keys per second at most: X11 windows under Xwayland lose or garble keys
 // typed faster, and sway 1.7 can stall.
-constexpr int keysPerSecond = 2000;
+constexpr int keysPerSecond = 3000;
 // Around a keymap change, time for X11 clients to handle the keys typed with
 // the old keymap and to read the new one before its keys come.
 constexpr auto keymapSettle = 150ms;

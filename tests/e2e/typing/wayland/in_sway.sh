@@ -31,6 +31,11 @@ env -u DISPLAY -u WAYLAND_DISPLAY HOME="$dir" XDG_RUNTIME_DIR="$dir" \
     WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
     timeout -k 10 "${VXORV_SWAY_TIMEOUT:-280}" "${as_user[@]}" sway -c "$dir/config" \
     >"$dir/sway.log" 2>&1 || status=$?
+# A command that outlives sway (one that ends it on purpose) still reports.
+for _ in $(seq 300); do
+    [ ! -s "$dir/status" ] || break
+    sleep 0.1
+done
 cat "$dir/output" 2>/dev/null || true
 if [ ! -s "$dir/status" ]; then
     echo "in_sway.sh: sway ended (status $status) before the command did; its log:" >&2
