@@ -144,28 +144,20 @@ class VirtualKeyboardBackend::Session {
     }
 
     void beginMessage(std::span<const KeyEvent> events) {
-        std::vector<char32_t> characters;
-        for (const KeyEvent& event : events) {
-            if (event.kind == KeyEvent::Kind::Character && !m_keymap.keyOf(event.character) &&
-                VirtualKeymap::typeable(event.character) &&
-                std::find(characters.begin(), characters.end(), event.character) ==
-                    characters.end()) {
-                characters.push_back(event.character);
-            }
+        m_message.assign(events.begin(), events.end());
+        m_next = 0;
+        const std::vector<char32_t> characters = newCharacters(m_message);
+        if (!characters.empty()) {
+            makeRoomFor(characters);
         }
-        if (characters.empty()) {
-            return;
-        }
-        if (characters.size() > m_keymap.room()) {
-            m_keymap.restart(characters);
-            m_keymap.grow(printableAscii());
-        } else {
-            m_keymap.grow(characters);
-        }
-        changeKeymap();
     }
 
     bool type(const KeyEvent& event) {
+        const std::span<const KeyEvent> rest =
+            m_next < m_message.size() && m_message[m_next] == event
+                ? std::span<const KeyEvent>(m_message).subspan(m_next)
+                : std::span<const KeyEvent>(&event, 1);
+        ++m_next;
         if (!m_failure.empty()) {
             return false;
         }
@@ -176,9 +168,9 @@ class VirtualKeyboardBackend::Session {
             if (!VirtualKeymap::typeable(event.character)) {
                 return false;
             }
-            // More distinct characters in one message than a keymap holds.
-            m_keymap.restart({event.character});
-            if (!changeKeymap()) {
+            // More distinct characters in one message than a keymap holds:
+            // a new keymap for the rest of it.
+            if (!makeRoomFor(newCharacters(rest))) {
                 return false;
             }
             key = m_keymap.keyOf(event.character);
@@ -208,6 +200,34 @@ class VirtualKeyboardBackend::Session {
     const std::string& failure() const { return m_failure; }
 
   private:
+    // The distinct characters of `events` that the keymap lacks and can hold,
+    // in their order.
+    std::vector<char32_t> newCharacters(std::span<const KeyEvent> events) const {
+        std::vector<char32_t> characters;
+        for (const KeyEvent& event : events) {
+            if (event.kind == KeyEvent::Kind::Character && !m_keymap.keyOf(event.character) &&
+                VirtualKeymap::typeable(event.character) &&
+                std::find(characters.begin(), characters.end(), event.character) ==
+                    characters.end()) {
+                characters.push_back(event.character);
+            }
+        }
+        return characters;
+    }
+
+    // Grows the keymap by `characters` or, when they do not fit, starts a new
+    // one with as many of them as fit (then printable ASCII while room lasts),
+    // and uploads it.
+    bool makeRoomFor(const std::vector<char32_t>& characters) {
+        if (characters.size() > m_keymap.room()) {
+            m_keymap.restart(characters);
+            m_keymap.grow(printableAscii());
+        } else {
+            m_keymap.grow(characters);
+        }
+        return changeKeymap();
+    }
+
     void sendKey(VirtualKeymap::Key key, std::uint32_t state) {
         const auto now =
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch());
@@ -351,6 +371,8 @@ class VirtualKeyboardBackend::Session {
     Globals m_globals;
     zwp_virtual_keyboard_v1* m_keyboard = nullptr;
     VirtualKeymap m_keymap;
+    std::vector<KeyEvent> m_message; // the message being typed
+    std::size_t m_next = 0;          // the index in it of the next key to type
     std::uint32_t m_controlMask = 0;
     int m_keysInBatch = 0;
     Clock::time_point m_batchStart = Clock::now();

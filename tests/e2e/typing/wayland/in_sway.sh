@@ -11,6 +11,10 @@ as_user=()
 if [ "$(id -u)" = 0 ]; then
     chown nobody:nogroup "$dir"
     as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+    if ! "${as_user[@]}" test -x "$1"; then
+        echo "in_sway.sh: nobody cannot run $1: a directory above it is closed to other users" >&2
+        exit 1
+    fi
 fi
 chmod 700 "$dir"
 

@@ -69,6 +69,20 @@ TEST_F(WaylandTyping, TypesALongMessageCompleteAndInOrder) {
     EXPECT_TRUE(sameText(typed(keys), transcriptOf(keys)));
 }
 
+// Native Wayland windows take a keymap change in the middle of a message;
+// X11 windows under Xwayland may not (see the README).
+TEST_F(WaylandTyping, TypesAMessageWithMoreCharactersThanAKeymapHolds) {
+    if (qgetenv("QT_QPA_PLATFORM") != "wayland") {
+        GTEST_SKIP() << "an X11 window";
+    }
+    std::u32string text;
+    for (char32_t c = 0x4e00; c < 0x4e00 + 500; ++c) {
+        text += c;
+    }
+    text += text.substr(0, 100) + U"abc";
+    EXPECT_TRUE(sameText(typed(escaped(text)), QString::fromStdU32String(text)));
+}
+
 // Message after message, the keymap growing between them, three times over.
 TEST_F(WaylandTyping, TypesMessageAfterMessageExactlyEveryTime) {
     const QStringList messages{escaped(printableAscii()), escaped(latin1AndWindows1252()),
