@@ -12,6 +12,7 @@
 #include "platform/widgets/qt_tray_icon.hpp"
 #include "settings/settings.hpp"
 #include "shell/form1.hpp"
+#include "shell/own_focus_watch.hpp"
 #include "shell/popup_menu.hpp"
 #include "shell/qt_shell_windows.hpp"
 #include "shell/shell.hpp"
@@ -102,6 +103,8 @@ int main(int argc, char** argv) {
                      .about = [&windows] { windows.showMainWindow(); },
                      .exit = [&shell] { shell.applicationExit(); }});
     trayIcon.setContextMenu(&popup);
+    OwnFocusWatch focusWatch([&injector](bool ours) { injector.setHeld(ours); });
+    focusWatch.watchMenu(popup);
     trayIcon.setOnLeftClick([&windows] { windows.showMainWindow(); });
     instance.setOnActivation([&windows] { windows.showMainWindow(); });
 

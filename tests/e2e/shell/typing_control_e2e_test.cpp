@@ -1,0 +1,204 @@
+// When VXORV types and when it must not: never into its own windows and
+// menus, and not after Stop, Exit or SIGTERM, whatever is still waiting to be
+// typed. The real program on its own X server with trayer as the notification
+// area, a pseudo-terminal as the remote device and a sink window as the
+// application the user types into.
+
+#include "desktop.hpp"
+#include "remote_device.hpp"
+#include "typing_sink.hpp"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace vxorv::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+
+class TypingControlEndToEnd : public testing::Test {
+  protected:
+    QTemporaryDir home;
+    std::unique_ptr<RemoteDevice> device;
+    QProcess trayer;
+    QProcess vxorv;
+    TypingSink sink;
+
+    void SetUp() override {
+        ASSERT_TRUE(home.isValid());
+        device = std::make_unique<RemoteDevice>(home.filePath(QStringLiteral("scanner")));
+        trayer.start(QStringLiteral("trayer"),
+                     {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+                      QStringLiteral("right"), QStringLiteral("--widthtype"),
+                      QStringLiteral("request"), QStringLiteral("--height"), QStringLiteral("24"),
+                      QStringLiteral("--SetDockType"), QStringLiteral("true")});
+        ASSERT_TRUE(trayer.waitForStarted());
+        ASSERT_TRUE(waitFor([] { return !visibleWindows(QStringLiteral("panel")).isEmpty(); }));
+    }
+
+    void TearDown() override {
+        if (vxorv.state() != QProcess::NotRunning) {
+            vxorv.kill();
+            vxorv.waitForFinished();
+        }
+        trayer.kill();
+        trayer.waitForFinished();
+    }
+
+    // A user who set VXORV up before: collection starts by itself.
+    void startVxorv(bool protocol) {
+        QSettings ini(home.filePath(QStringLiteral("VXORV/VXORV.ini")), QSettings::IniFormat);
+        ini.setValue(QStringLiteral("PROPERTIES/AutoStart"), 1);
+        ini.setValue(QStringLiteral("PROPERTIES/ExtendedConversion"), 1);
+        ini.setValue(QStringLiteral("PROPERTIES/VXBlueToothSecurity"), protocol ? 1 : 0);
+        ini.setValue(QStringLiteral("PROPERTIES/MSCOMMSettings"), QStringLiteral("115200,N,8,1"));
+        ini.setValue(QStringLiteral("PROPERTIES/MSCOMMCommPort"), 1);
+        ini.setValue(QStringLiteral("PROPERTIES/MSCOMMHandshaking"), 0);
+        ini.setValue(QStringLiteral("Ports/COM1"), home.filePath(QStringLiteral("scanner")));
+        ini.setValue(QStringLiteral("FirstRun/When"), QStringLiteral("OK"));
+        ini.sync();
+
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
+        vxorv.setProcessEnvironment(environment);
+        vxorv.setProcessChannelMode(QProcess::ForwardedChannels);
+        vxorv.start(QStringLiteral(VXORV_PROGRAM), {});
+        ASSERT_TRUE(vxorv.waitForStarted());
+        ASSERT_TRUE(
+            waitFor([this] { return processHasOpen(vxorv.processId(), device->slavePath()); }));
+        ASSERT_TRUE(waitFor([] { return visibleWindows(QStringLiteral("VXORV")).size() == 1; }));
+    }
+
+    // The sink has the focus but leaves the notification area uncovered.
+    void focusSink() {
+        // Another program's window may hold the focus with a later time stamp
+        // than this process knows: take it back as a window manager would.
+        sink.show();
+        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"),
+                 QString::number(sink.winId())});
+        ASSERT_TRUE(sink.showAndFocus());
+        sink.setGeometry(0, 100, 640, 480);
+        waitFor([] { return false; }, 300ms);
+    }
+
+    QRect trayIcon() {
+        const QStringList icons = visibleWindows(QStringLiteral("VXORV"));
+        return icons.isEmpty() ? QRect() : windowGeometry(icons.first());
+    }
+
+    void clickTrayIcon(const QString& button) {
+        const QRect icon = trayIcon();
+        xdotool({QStringLiteral("mousemove"), QString::number(icon.center().x()),
+                 QString::number(icon.center().y())});
+        xdotool({QStringLiteral("click"), button});
+    }
+
+    bool menuOpen() {
+        for (const QString& window : visibleWindows(QStringLiteral("VXORV"))) {
+            if (windowGeometry(window).height() > 80) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void openMenu() {
+        clickTrayIcon(QStringLiteral("3"));
+        ASSERT_TRUE(waitFor([this] { return menuOpen(); }));
+    }
+
+    static QByteArray letters(qsizetype size) {
+        QByteArray text(size, 'x');
+        for (qsizetype i = 0; i < size; ++i) {
+            text[i] = static_cast<char>('a' + i % 26);
+        }
+        return text;
+    }
+
+    void settle(std::chrono::milliseconds time) {
+        sink.collect([] { return false; }, 0, static_cast<int>(time.count()));
+    }
+};
+
+TEST_F(TypingControlEndToEnd, NothingIsTypedIntoTheTrayMenuOrTheMainWindow) {
+    startVxorv(true);
+    focusSink();
+
+    SCOPED_TRACE("with the tray menu open, a scan waits; E would have chosen Exit");
+    openMenu();
+    EXPECT_EQ(device->sendMessage("4006381333E\r"), 0x06);
+    settle(1500ms);
+    EXPECT_EQ(vxorv.state(), QProcess::Running);
+    EXPECT_TRUE(menuOpen());
+    EXPECT_EQ(sink.transcript(), "");
+    xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+    sink.collect([this] { return sink.transcript().size() >= 18; }, 300, 10000);
+    EXPECT_EQ(sink.transcript(), "4006381333E{ENTER}") << "typed once the focus is elsewhere";
+
+    SCOPED_TRACE("with the main window focused, a scan waits");
+    sink.clear();
+    clickTrayIcon(QStringLiteral("1"));
+    ASSERT_TRUE(waitFor([] { return !windowsNamed(QStringLiteral("VX Orvex")).isEmpty(); }));
+    settle(500ms);
+    EXPECT_EQ(device->sendMessage("abc\r"), 0x06);
+    settle(1500ms);
+    EXPECT_EQ(sink.transcript(), "");
+    focusSink();
+    sink.collect([this] { return sink.transcript().size() >= 10; }, 300, 10000);
+    EXPECT_EQ(sink.transcript(), "abc{ENTER}");
+}
+
+TEST_F(TypingControlEndToEnd, StopFromTheMenuDropsWhatIsNotYetTyped) {
+    startVxorv(false);
+    focusSink();
+    const QByteArray text = letters(48 * 1024);
+    device->writeRaw(text);
+    ASSERT_TRUE(waitFor([this] { return !sink.transcript().isEmpty(); }));
+
+    openMenu();
+    // Start is disabled while collecting: the first item down is Stop.
+    xdotool({QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return")});
+    ASSERT_TRUE(waitFor([this] { return !menuOpen(); }));
+    settle(1000ms);
+    const qsizetype typedBySecondAfterStop = sink.transcript().size();
+    settle(2000ms);
+    EXPECT_EQ(sink.transcript().size(), typedBySecondAfterStop);
+    EXPECT_LT(typedBySecondAfterStop, text.size());
+    EXPECT_TRUE(text.startsWith(sink.transcript().toLatin1()));
+    EXPECT_FALSE(processHasOpen(vxorv.processId(), device->slavePath()));
+}
+
+TEST_F(TypingControlEndToEnd, SigtermEndsTheProgramAtOnceWithTextStillToType) {
+    startVxorv(false);
+    focusSink();
+    const QByteArray text = letters(48 * 1024);
+    device->writeRaw(text);
+    ASSERT_TRUE(waitFor([this] { return sink.transcript().size() > 100; }));
+
+    QElapsedTimer sinceSignal;
+    sinceSignal.start();
+    ::kill(static_cast<pid_t>(vxorv.processId()), SIGTERM);
+    while (vxorv.state() != QProcess::NotRunning && sinceSignal.elapsed() < 10000) {
+        sink.collect([] { return false; }, 0, 20);
+    }
+    EXPECT_LT(sinceSignal.elapsed(), 2000) << "the program ended within two seconds";
+    EXPECT_EQ(vxorv.exitCode(), 0);
+    settle(500ms);
+    EXPECT_LT(sink.transcript().size(), text.size());
+    EXPECT_TRUE(text.startsWith(sink.transcript().toLatin1()));
+}
+
+} // namespace
+} // namespace vxorv::e2e
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
