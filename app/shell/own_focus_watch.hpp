@@ -18,12 +18,17 @@ class OwnFocusWatch final : public QObject {
     // becoming the focus window; its opening is known before it is shown.
     void watchMenu(QMenu& menu);
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
+    void updateSoon();
     void update();
 
     std::function<void(bool)> m_onChange;
     int m_menusOpen = 0;
     bool m_ours = false;
+    bool m_updatePending = false;
 };
 
 } // namespace vxorv
