@@ -58,22 +58,21 @@ void Shell::startUp() {
     }
     m_parts.windows.setVersionText(versionLabelText(m_version, verMajor, verMinor, verBuild));
 
-    // An unreadable store reads as empty: say why the first-launch dialog comes.
-    if (Status readable = m_parts.store.readStatus(); !readable) {
-        report(readable.description() +
-                   QStringLiteral(" The program starts as on a first launch, with the default "
-                                  "settings."),
-               MessageBoxes::Icon::Exclamation);
-        if (m_ended) {
-            return;
-        }
-    }
     if (isFirstLaunch(m_parts.store)) {
         m_parts.settings.AutoStartEnabled = true;
         m_parts.flags.ThisWasFirstLaunch = true;
-        m_parts.windows.showPropertiesModal();
+        // An unreadable store reads as empty: say why the first-launch dialog comes.
+        if (Status readable = m_parts.store.readStatus(); !readable) {
+            report(readable.description() +
+                       QStringLiteral(" The program starts as on a first launch, with the "
+                                      "default settings."),
+                   MessageBoxes::Icon::Exclamation);
+        }
+        if (!m_ended) {
+            m_parts.windows.showPropertiesModal();
+        }
         if (m_ended) {
-            return; // the program was ended while the dialog was open
+            return; // the program was ended while the box or the dialog was open
         }
         if (m_parts.flags.FormPropertiesOK) {
             m_parts.flags.SettingsForFirstLaunchCoerrectlyPerformed = true;

@@ -390,6 +390,15 @@ TEST_F(ShellTest, AnUnreadableStoreIsReportedBeforeTheFirstLaunchDialog) {
     EXPECT_EQ(windows.modalShown, 1);
 }
 
+TEST_F(ShellTest, EndingWhileTheUnreadableStoreIsReportedSavesNothingOverIt) {
+    store.readable = Status::failure(QStringLiteral("The settings file could not be read."));
+    boxes.whileShown = [this] { shell.applicationExit(ExitRequest::Unattended); };
+    shell.startUp();
+    EXPECT_TRUE(store.writes.isEmpty());
+    EXPECT_EQ(windows.modalShown, 0);
+    EXPECT_TRUE(tray.updates.empty());
+}
+
 TEST_F(ShellTest, ExitDuringTheFirstLaunchDialogEndsStartUp) {
     windows.userInModalDialog = [this] { shell.applicationExit(); };
     shell.startUp();
