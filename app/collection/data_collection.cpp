@@ -34,10 +34,10 @@ DataCollection::~DataCollection() {
 bool DataCollection::dataCollectionStart(bool verbose) {
     if (m_parts.flags.ThisWasFirstLaunch &&
         !m_parts.flags.SettingsForFirstLaunchCoerrectlyPerformed) {
-        m_parts.messageBoxes.show(
-            QStringLiteral("You must setup properties at least once before starting the "
-                           "application."),
-            MessageBoxes::Icon::Exclamation, MessageBoxes::Buttons::Ok);
+        m_lastFailure = QStringLiteral("You must setup properties at least once before "
+                                       "starting the application.");
+        m_parts.messageBoxes.show(m_lastFailure, MessageBoxes::Icon::Exclamation,
+                                  MessageBoxes::Buttons::Ok);
         return false;
     }
     // Never acknowledge data that can never be typed.
@@ -79,11 +79,13 @@ bool DataCollection::dataCollectionStart(bool verbose) {
             return fail(verbose, s.description());
         }
     }
+    m_lastFailure.clear();
     showTrayState(true);
     return true;
 }
 
 bool DataCollection::fail(bool verbose, const QString& description) {
+    m_lastFailure = description;
     if (verbose) {
         m_parts.messageBoxes.show(description, MessageBoxes::Icon::Exclamation,
                                   MessageBoxes::Buttons::Ok);
@@ -103,6 +105,7 @@ void DataCollection::dataCollectionStop() {
     }
     // The user asked for the typing to stop, not only the reading.
     (void)m_parts.injector.discardPending();
+    m_lastFailure.clear();
     showTrayState(false);
 }
 
@@ -229,6 +232,7 @@ void DataCollection::onPollingTick() {
 
 void DataCollection::onDeviceLost() {
     const QString description = m_parts.MSComm1.lastErrorDescription();
+    m_lastFailure = description;
     qCWarning(lcReceive).noquote() << description;
     // The library channel and the polling timer stay as they are, so messages
     // already acknowledged are still typed and a new start can resume.

@@ -61,6 +61,9 @@ class DataCollection {
     void setOnDeviceLost(std::function<void(const QString&)> handler);
 
     const ReceiveTrace& trace() const { return m_trace; }
+    // Why the last start failed or the device was lost, as a message box would
+    // say it; empty once a start succeeded or collection was stopped.
+    const QString& lastFailure() const { return m_lastFailure; }
 
   private:
     bool fail(bool verbose, const QString& description);
@@ -75,6 +78,7 @@ class DataCollection {
     bool m_typingEnded = false;
     ReceiveTrace m_trace;
     std::function<void(const QString&)> m_onDeviceLost;
+    QString m_lastFailure;
 };
 
 } // namespace vxorv

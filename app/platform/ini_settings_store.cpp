@@ -55,6 +55,9 @@ QString IniSettingsStore::fileNameFor(const QString& application) {
 
 QString IniSettingsStore::GetSetting(const QString& section, const QString& key,
                                      const QString& defaultValue) const {
+    // The user may have edited the file since (a device mapped in [Ports]):
+    // read it again when it changed, so that the next Start uses the edit.
+    m_settings.sync();
     const QVariant value = m_settings.value(keyPath(section, key));
     if (!value.isValid()) {
         return defaultValue;

@@ -12,9 +12,11 @@ QLibraryLinkLibrary::QLibraryLinkLibrary(QString fileName, QStringList directori
 QStringList QLibraryLinkLibrary::defaultDirectories() {
     QStringList directories;
     if (QCoreApplication::instance()) {
-        directories << QCoreApplication::applicationDirPath();
+        const QDir programDirectory(QCoreApplication::applicationDirPath());
+        directories << programDirectory.path()
+                    << QDir::cleanPath(
+                           programDirectory.filePath(QStringLiteral(VXORV_LIBDIR_FROM_BINDIR)));
     }
-    directories << QStringLiteral(VXORV_INSTALL_LIBDIR);
     return directories;
 }
 

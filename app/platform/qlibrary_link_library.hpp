@@ -14,7 +14,8 @@ class QLibraryLinkLibrary final : public LinkLibrary {
   public:
     QLibraryLinkLibrary(QString fileName, QStringList directories);
 
-    // The program's own directory, then the install's library directory.
+    // The program's own directory, then the library directory of the install the
+    // program lies in, found from the program's place whatever the prefix.
     static QStringList defaultDirectories();
 
     std::optional<std::uint16_t> VXBT_init(std::uint8_t channel, std::uint16_t max_message_length,

@@ -1,6 +1,7 @@
 #include "platform/qt_serial_port.hpp"
 
 #include "platform/code_page.hpp"
+#include "platform/serial_device_check.hpp"
 
 #include <QFileInfo>
 
@@ -126,6 +127,12 @@ QString QtSerialPort::openFailure(const QString& path) const {
         return QStringLiteral("Cannot open %1: no such device. Check that the device is "
                               "connected and switched on. %2")
             .arg(port, m_portMappingHint);
+    }
+    // A file or /dev/null would otherwise fail with the terminal call's
+    // "Inappropriate ioctl for device", or as a permission problem.
+    if (const QString notSerial = notASerialPortReason(path, serialDeviceKind(path));
+        !notSerial.isEmpty()) {
+        return QStringLiteral("Cannot open %1: %2 %3").arg(port, notSerial, m_portMappingHint);
     }
     if (m_port.error() == QSerialPort::PermissionError) {
         if (device.isReadable() && device.isWritable()) {

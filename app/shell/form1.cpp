@@ -16,6 +16,7 @@ namespace vxorv {
 namespace {
 
 constexpr int shadowOffset = 70; // twips to the right and down
+constexpr int statusLineHeight = 300;
 const QColor grey(128, 128, 128);
 const QColor lightGrey(229, 229, 229);
 
@@ -68,7 +69,8 @@ Form1::Form1() {
     initPictures();
     setWindowTitle(shortTitle);
     setWindowIcon(QIcon(QStringLiteral(":/vxorv/vxorv.png")));
-    setFixedSize(twipsToPixels(6705), twipsToPixels(3780));
+    // The identity panel's 3780 twips, and a status line below it.
+    setFixedSize(twipsToPixels(6705), twipsToPixels(3780 + statusLineHeight));
     setFont(tahoma(8.25, false));
     createControls();
     placeShadows();
@@ -100,6 +102,9 @@ void Form1::createControls() {
         addPicture(this, QRect(4680, 120, 240, 240), QStringLiteral(":/vxorv/stopped.png"));
     imgStarted->hide();
     imgStopped->hide();
+
+    lblStatus =
+        addLabel(this, QRect(120, 3825, 6705 - 240, statusLineHeight - 45), font(), nullptr);
 
     btnStart = addButton(this, QStringLiteral("&Start"), 600);
     btnStart->setFont(tahoma(9, true));

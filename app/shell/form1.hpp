@@ -41,6 +41,8 @@ class Form1 final : public QWidget {
     QLabel* imgStarted = nullptr;
     QLabel* imgStopped = nullptr;
     QLabel* Image1 = nullptr;
+    // Under the identity panel: what collection is doing, or why it is not.
+    QLabel* lblStatus = nullptr;
 
     // A close request that is not the end of the session (close box, system
     // menu, Alt+F4): the window stays resident.

@@ -5,6 +5,7 @@
 #include "platform/ini_settings_store.hpp"
 #include "platform/port_device.hpp"
 #include "platform/qlibrary_link_library.hpp"
+#include "platform/qt_serial_devices.hpp"
 #include "platform/qt_serial_port.hpp"
 #include "platform/qt_timer.hpp"
 #include "platform/single_instance.hpp"
@@ -21,8 +22,8 @@
 #include "typing/send_keys.hpp"
 
 #include <QApplication>
+#include <QDir>
 #include <QPushButton>
-#include <QUrl>
 
 #include <chrono>
 
@@ -56,6 +57,7 @@ int main(int argc, char** argv) {
     QLibraryLinkLibrary library(QStringLiteral("libwinvxbt.so"),
                                 QLibraryLinkLibrary::defaultDirectories());
     KeystrokeBackendChoice backend = chooseKeystrokeBackend(typingBackend(store).toStdString());
+    const QString typingBackendName = QString::fromStdString(backend.name);
     SendKeys injector(std::move(backend.backend), QString::fromStdString(backend.problem));
     QtTimer BTPollingTimer;
     QtTimer RetryTimer;
@@ -81,11 +83,20 @@ int main(int argc, char** argv) {
     DataCollection collection(
         {MSComm1, BTPollingTimer, library, injector, trayIcon, messageBoxes, settings, flags});
     Form1 form;
+    QtSerialDeviceList serialDevices;
+    // The help page of an install, found from the program's place; else the
+    // source tree's, for a program run from its build tree.
+    const QStringList helpPages{
+        QDir::cleanPath(QDir(QCoreApplication::applicationDirPath())
+                            .filePath(QStringLiteral(VXORV_MANUAL_FROM_BINDIR))),
+        QStringLiteral(VXORV_SOURCE_MANUAL)};
     QtShellWindows windows(form, {MSComm1, settings, flags, messageBoxes, devicePath,
-                                  QPixmap(QStringLiteral(":/vxorv/badge.png")),
-                                  QUrl::fromLocalFile(QStringLiteral(VXORV_MANUAL))});
+                                  QPixmap(QStringLiteral(":/vxorv/badge.png")), helpPages,
+                                  &serialDevices, [&store](std::int16_t port, const QString& path) {
+                                      return mapPortToDevice(store, port, path);
+                                  }});
     Shell shell({store, settings, flags, MSComm1, collection, library, trayIcon, messageBoxes,
-                 RetryTimer, windows},
+                 RetryTimer, windows, devicePath, typingBackendName},
                 {VXORV_VERSION_MAJOR, VXORV_VERSION_MINOR, VXORV_VERSION_PATCH});
 
     QObject::connect(form.btnStart, &QPushButton::clicked, [&shell] { shell.startCommand(); });

@@ -13,6 +13,13 @@ void QtShellWindows::setVersionText(const QString& text) {
     m_form.lblVxbtDllVersion->setText(text);
 }
 
+void QtShellWindows::setStatusText(const QString& text) {
+    // One line: what does not fit is cut at the end, the whole is in the tooltip.
+    QLabel* status = m_form.lblStatus;
+    status->setText(status->fontMetrics().elidedText(text, Qt::ElideRight, status->width()));
+    status->setToolTip(text);
+}
+
 void QtShellWindows::showMainWindow() {
     m_form.showNormal();
     m_form.raise();

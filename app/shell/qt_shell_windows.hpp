@@ -20,6 +20,7 @@ class QtShellWindows final : public ShellWindows {
     QtShellWindows& operator=(const QtShellWindows&) = delete;
 
     void setVersionText(const QString& text) override;
+    void setStatusText(const QString& text) override;
     void showMainWindow() override;
     void hideMainWindow() override;
     void minimizeMainWindow() override;

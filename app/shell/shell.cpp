@@ -33,6 +33,24 @@ QString versionLabelText(ProgramVersion program, std::uint8_t verMajor, std::uin
         .arg(unsigned{verBuild});
 }
 
+QString statusLineText(const CollectionStatus& status) {
+    const QString typing = status.typingBackend.isEmpty()
+                               ? QStringLiteral("Nothing can type keys here.")
+                               : QStringLiteral("Typing through %1.").arg(status.typingBackend);
+    if (status.running) {
+        return QStringLiteral("Collecting on port %1, %2. %3")
+            .arg(status.port)
+            .arg(status.device, typing);
+    }
+    // The reason comes last: it is the long part, and the line may be cut.
+    QString text = status.retrying ? QStringLiteral("Stopped, retrying every 5 s. %1").arg(typing)
+                                   : QStringLiteral("Stopped. %1").arg(typing);
+    if (!status.stopReason.isEmpty()) {
+        text += u' ' + status.stopReason;
+    }
+    return text;
+}
+
 Shell::Shell(const ShellParts& parts, ProgramVersion version) : m_parts(parts), m_version(version) {
     m_parts.RetryTimer.setOnTick([this] { onRetryTick(); });
     m_parts.collection.setOnDeviceLost([this](const QString&) { onDeviceLost(); });
@@ -97,14 +115,31 @@ void Shell::applicationStart(bool startAllowed) {
         loadSettings(m_parts.store, m_parts.settings, m_parts.MSComm1);
     m_parts.trayIcon.trayIconUpdate(TrayIcon::Picture::imgStopped,
                                     applicationTitle + QStringLiteral(" (stopped) "));
+    // Right after the first set-up the user waits for collection to begin:
+    // say once why it did not; the retries stay silent.
+    const bool verbose = m_parts.flags.ThisWasFirstLaunch;
     if (startAllowed && m_parts.settings.AutoStartEnabled &&
-        !m_parts.collection.dataCollectionStart(false)) {
+        !m_parts.collection.dataCollectionStart(verbose)) {
         armRetry();
     }
+    showStatus();
     // Last, so that collection runs while the box waits for the user.
     if (!unusable.isEmpty()) {
         report(unusableSettingsText(unusable), MessageBoxes::Icon::Exclamation);
     }
+}
+
+void Shell::showStatus() {
+    const bool running = m_parts.collection.IsDataCollectionRunnning();
+    const std::int16_t port = m_parts.MSComm1.CommPort();
+    m_parts.windows.setStatusText(statusLineText({
+        .running = running,
+        .port = port,
+        .device = m_parts.devicePathForPort ? m_parts.devicePathForPort(port) : QString(),
+        .stopReason = running ? QString() : m_parts.collection.lastFailure(),
+        .retrying = m_parts.RetryTimer.enabled(),
+        .typingBackend = m_parts.typingBackend,
+    }));
 }
 
 void Shell::report(const QString& text, MessageBoxes::Icon icon) {
@@ -125,6 +160,7 @@ void Shell::onRetryTick() {
         m_parts.RetryTimer.setEnabled(false);
         m_resumeAfterLoss = false;
     }
+    showStatus();
 }
 
 void Shell::onDeviceLost() {
@@ -132,10 +168,12 @@ void Shell::onDeviceLost() {
     // the auto-start does until the device is there again.
     m_resumeAfterLoss = true;
     armRetry();
+    showStatus();
 }
 
 void Shell::startCommand() {
     (void)m_parts.collection.dataCollectionStart(true);
+    showStatus();
 }
 
 void Shell::stopCommand() {
@@ -145,6 +183,7 @@ void Shell::stopCommand() {
         m_parts.RetryTimer.setEnabled(false);
         m_resumeAfterLoss = false;
     }
+    showStatus();
 }
 
 void Shell::hideCommand() {
@@ -168,6 +207,7 @@ void Shell::propertiesOpen() {
         MessageBoxes::Icon::Information, MessageBoxes::Buttons::YesNo);
     if (answer == MessageBoxes::Answer::Yes) {
         m_parts.collection.dataCollectionStop();
+        showStatus();
         m_parts.windows.showPropertiesModal();
     }
 }

@@ -11,6 +11,7 @@
 #include "shell/shell_windows.hpp"
 
 #include <cstdint>
+#include <functional>
 
 namespace vxorv {
 
@@ -26,6 +27,10 @@ struct ShellParts {
     MessageBoxes& messageBoxes;
     Timer& RetryTimer;
     ShellWindows& windows;
+    // The device a port number opens, and the name of the keystroke backend
+    // in use (empty: none): both for the main window's status line.
+    std::function<QString(std::int16_t)> devicePathForPort = {};
+    QString typingBackend = {};
 };
 
 struct ProgramVersion {
@@ -42,6 +47,20 @@ QString versionLabelText(ProgramVersion program, std::uint8_t verMajor, std::uin
 // Who ends the program: the user's Exit command can be answered with a
 // message box; log-out and termination signals cannot wait for anyone.
 enum class ExitRequest { Command, Unattended };
+
+// What the main window's status line says about collection.
+struct CollectionStatus {
+    bool running = false;
+    std::int16_t port = 1;
+    QString device = {};
+    QString stopReason = {}; // of the last failed start or lost device; empty: none
+    bool retrying = false;
+    QString typingBackend = {}; // empty: nothing can type
+};
+
+// One line: collecting on which port and device, or stopped with the reason
+// and whether it retries; and how keys are typed.
+QString statusLineText(const CollectionStatus& status);
 
 // The enabled state of the popup menu's Start and Stop items.
 struct PopupMenuState {
@@ -94,6 +113,7 @@ class Shell {
     void onDeviceLost();
     // Tells the user in a message box and writes it to the trace.
     void report(const QString& text, MessageBoxes::Icon icon);
+    void showStatus();
 
     ShellParts m_parts;
     ProgramVersion m_version;

@@ -11,6 +11,8 @@ class ShellWindows {
     virtual ~ShellWindows() = default;
 
     virtual void setVersionText(const QString& text) = 0;
+    // The status line under the window's content.
+    virtual void setStatusText(const QString& text) = 0;
     virtual void showMainWindow() = 0;
     virtual void hideMainWindow() = 0;
     virtual void minimizeMainWindow() = 0;

@@ -43,6 +43,7 @@ Command decodeCommand();
 Command keysCommand();
 Command sendCommand();
 Command typeCommand();
+Command doctorCommand();
 
 // The options of one subcommand: "--name value", "--name=value" or a flag.
 class Options {

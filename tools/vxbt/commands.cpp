@@ -10,6 +10,7 @@ const std::vector<Command>& allCommands() {
         keysCommand(),
         sendCommand(),
         typeCommand(),
+        doctorCommand(),
     };
     return commands;
 }

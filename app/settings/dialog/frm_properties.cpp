@@ -1,5 +1,6 @@
 #include "settings/dialog/frm_properties.hpp"
 
+#include "platform/port_device.hpp"
 #include "platform/widgets/clickable_picture.hpp"
 #include "platform/widgets/fit_text.hpp"
 #include "platform/widgets/twips.hpp"
@@ -8,8 +9,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QFileInfo>
+#include <QInputDialog>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
+#include <QToolButton>
+#include <QUrl>
 
 #include <array>
 
@@ -111,15 +117,10 @@ void frmProperties::createControls() {
     Image1->setGeometry(twipsRect(240, 240, 705, 480));
     Image1->setPixmap(m_parts.makerPicture);
     Image1->setCursor(Qt::PointingHandCursor);
-    Image1->setToolTip(m_parts.makerPage.toString());
-    Image1->setOnClick([this] { QDesktopServices::openUrl(m_parts.makerPage); });
+    Image1->setToolTip(QStringLiteral("Help"));
+    Image1->setOnClick([this] { openHelpPage(); });
 
-    // Port numbers are mapped to devices; say which one the chosen number opens.
-    lblComPortDevice = new QLabel(this);
-    lblComPortDevice->setGeometry(twipsRect(listLeft, 195, listWidth, 270));
-    QPalette grey = lblComPortDevice->palette();
-    grey.setColor(QPalette::WindowText, QColor(128, 128, 128));
-    lblComPortDevice->setPalette(grey);
+    createDeviceChooser();
 
     QWidget::setTabOrder(cmbBaudRate, cmbDataBit);
     QWidget::setTabOrder(cmbDataBit, cmbParity);
@@ -131,12 +132,47 @@ void frmProperties::createControls() {
     QWidget::setTabOrder(cmbHandshake, chkAutostart);
     QWidget::setTabOrder(chkAutostart, cmbExtendedConversion);
     QWidget::setTabOrder(cmbExtendedConversion, cmbVXBlueToothSecurity);
+    QWidget::setTabOrder(cmbVXBlueToothSecurity, btnChooseDevice);
     cmbBaudRate->setFocus();
 
     connect(cmbComPort, &QComboBox::currentIndexChanged, this, [this] { showDeviceOfPort(); });
     connect(chkAutostart, &QCheckBox::stateChanged, this, [this] { onAutostartChanged(); });
     connect(btnOk, &QPushButton::clicked, this, [this] { btnOk_Click(); });
     connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancel_Click(); });
+}
+
+void frmProperties::createDeviceChooser() {
+    // Port numbers are mapped to devices: the line above the port list says
+    // which one the chosen number opens, and its button chooses another.
+    constexpr int buttonWidth = 285;
+    lblComPortDevice = new QLabel(this);
+    lblComPortDevice->setGeometry(twipsRect(listLeft, 195, listWidth - buttonWidth - 30, 270));
+    QPalette grey = lblComPortDevice->palette();
+    grey.setColor(QPalette::WindowText, QColor(128, 128, 128));
+    lblComPortDevice->setPalette(grey);
+
+    btnChooseDevice = new QToolButton(this);
+    btnChooseDevice->setGeometry(
+        twipsRect(listLeft + listWidth - buttonWidth, 195, buttonWidth, 270));
+    btnChooseDevice->setArrowType(Qt::DownArrow);
+    btnChooseDevice->setToolTip(QStringLiteral("Choose the device for this port"));
+    btnChooseDevice->setPopupMode(QToolButton::InstantPopup);
+    mnuDevices = new QMenu(btnChooseDevice);
+    btnChooseDevice->setMenu(mnuDevices);
+    connect(mnuDevices, &QMenu::aboutToShow, this, [this] { fillDeviceMenu(); });
+    if (m_parts.serialDevices) {
+        m_parts.serialDevices->setOnChange([this] {
+            if (mnuDevices->isVisible()) {
+                fillDeviceMenu();
+            }
+        });
+    }
+}
+
+frmProperties::~frmProperties() {
+    if (m_parts.serialDevices) {
+        m_parts.serialDevices->setOnChange({});
+    }
 }
 
 void frmProperties::load() {
@@ -171,13 +207,107 @@ void frmProperties::load() {
     showDeviceOfPort();
 }
 
-void frmProperties::showDeviceOfPort() {
-    if (!m_parts.devicePathForPort) {
-        return;
+std::int16_t frmProperties::chosenPort() const {
+    return comPortNumber(cmbComPort->currentText());
+}
+
+QString frmProperties::deviceOfChosenPort() const {
+    if (const auto chosen = m_chosenDevices.find(chosenPort()); chosen != m_chosenDevices.end()) {
+        return chosen->second.isEmpty() ? builtInDevicePath(chosenPort()) : chosen->second;
     }
-    const QString device = m_parts.devicePathForPort(comPortNumber(cmbComPort->currentText()));
-    lblComPortDevice->setText(QStringLiteral("Device: %1").arg(device));
+    return m_parts.devicePathForPort ? m_parts.devicePathForPort(chosenPort()) : QString();
+}
+
+void frmProperties::showDeviceOfPort() {
+    const QString device = deviceOfChosenPort();
+    // A by-id name is long: keep its start and its end, the whole in the tooltip.
+    const QString prefix = QStringLiteral("Device: ");
+    const QFontMetrics metrics(lblComPortDevice->font());
+    const int room = lblComPortDevice->width() - metrics.horizontalAdvance(prefix);
+    lblComPortDevice->setText(prefix + metrics.elidedText(device, Qt::ElideMiddle, room));
+    lblComPortDevice->setToolTip(device);
     cmbComPort->setToolTip(QStringLiteral("%1 opens %2").arg(cmbComPort->currentText(), device));
+}
+
+void frmProperties::fillDeviceMenu() {
+    mnuDevices->clear();
+    const QString current = deviceOfChosenPort();
+    bool currentListed = false;
+    const auto addChoice = [&](const QString& text, const QString& path) {
+        QAction* action = mnuDevices->addAction(text, this, [this, path] { chooseDevice(path); });
+        action->setCheckable(true);
+        const bool isCurrent = (path.isEmpty() ? builtInDevicePath(chosenPort()) : path) == current;
+        action->setChecked(isCurrent);
+        currentListed = currentListed || isCurrent;
+    };
+    const std::vector<SerialDevice> devices =
+        m_parts.serialDevices ? m_parts.serialDevices->devices() : std::vector<SerialDevice>{};
+    for (const SerialDevice& device : devices) {
+        addChoice(QStringLiteral("%1 \u2014 %2 (%3)")
+                      .arg(QFileInfo(device.path).fileName(), device.description,
+                           QFileInfo(device.systemPath).fileName()),
+                  device.path);
+    }
+    if (devices.empty()) {
+        mnuDevices->addAction(QStringLiteral("No serial device found"))->setEnabled(false);
+    }
+    mnuDevices->addSeparator();
+    addChoice(QStringLiteral("%1 \u2014 built-in serial port").arg(builtInDevicePath(chosenPort())),
+              QString());
+    if (!currentListed) {
+        // A device mapped by hand, or one that is not plugged in now.
+        addChoice(QStringLiteral("%1 \u2014 as set now").arg(current), current);
+    }
+    mnuDevices->addAction(QStringLiteral("Other device\u2026"), this, [this] { typeDevicePath(); });
+}
+
+void frmProperties::chooseDevice(const QString& path) {
+    m_chosenDevices[chosenPort()] = path;
+    showDeviceOfPort();
+}
+
+void frmProperties::typeDevicePath() {
+    bool accepted = false;
+    const QString path = QInputDialog::getText(
+        this, windowTitle(),
+        QStringLiteral("Device for %1 (such as /dev/rfcomm0 or /dev/ttyUSB0):")
+            .arg(cmbComPort->currentText()),
+        QLineEdit::Normal, deviceOfChosenPort(), &accepted);
+    if (accepted && !path.trimmed().isEmpty()) {
+        chooseDevice(path.trimmed());
+    }
+}
+
+bool frmProperties::applyDeviceChoices() {
+    if (!m_parts.mapPortToDevice) {
+        return true;
+    }
+    for (const auto& [port, path] : m_chosenDevices) {
+        if (Status mapped = m_parts.mapPortToDevice(port, path); !mapped) {
+            m_parts.messageBoxes.show(mapped.description(), MessageBoxes::Icon::Exclamation,
+                                      MessageBoxes::Buttons::Ok);
+            return false;
+        }
+    }
+    return true;
+}
+
+void frmProperties::openHelpPage() {
+    for (const QString& page : m_parts.helpPages) {
+        if (QFileInfo(page).isFile()) {
+            if (!QDesktopServices::openUrl(QUrl::fromLocalFile(page))) {
+                m_parts.messageBoxes.show(
+                    QStringLiteral("The help page %1 could not be opened: no program to show "
+                                   "it was found.")
+                        .arg(page),
+                    MessageBoxes::Icon::Exclamation, MessageBoxes::Buttons::Ok);
+            }
+            return;
+        }
+    }
+    m_parts.messageBoxes.show(QStringLiteral("The help page is not installed (looked for %1).")
+                                  .arg(m_parts.helpPages.join(QStringLiteral(", "))),
+                              MessageBoxes::Icon::Exclamation, MessageBoxes::Buttons::Ok);
 }
 
 void frmProperties::onAutostartChanged() {
@@ -207,6 +337,9 @@ void frmProperties::btnOk_Click() {
     if (!status) {
         m_parts.messageBoxes.show(status.description(), MessageBoxes::Icon::Exclamation,
                                   MessageBoxes::Buttons::Ok);
+        return;
+    }
+    if (!applyDeviceChoices()) {
         return;
     }
     m_parts.settings.AutoStartEnabled = chkAutostart->checkState() != Qt::Unchecked;

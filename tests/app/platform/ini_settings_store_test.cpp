@@ -40,6 +40,15 @@ TEST_F(IniSettingsStoreTest, LivesInTheUsersConfigDirectory) {
               "0");
 }
 
+TEST_F(IniSettingsStoreTest, SeesTheFileEditedWhileItIsOpen) {
+    writeIni("[FirstRun]\nWhen=OK\n");
+    IniSettingsStore store(settingsApplication);
+    EXPECT_EQ(store.GetSetting(QStringLiteral("Ports"), QStringLiteral("COM1"), QString()), "");
+    writeIni("[FirstRun]\nWhen=OK\n[Ports]\nCOM1=/dev/serial/by-id/usb-Scanner-if00\n");
+    EXPECT_EQ(store.GetSetting(QStringLiteral("Ports"), QStringLiteral("COM1"), QString()),
+              "/dev/serial/by-id/usb-Scanner-if00");
+}
+
 TEST_F(IniSettingsStoreTest, MissingOrEmptyFileReadsTheDefaults) {
     {
         IniSettingsStore store(settingsApplication);

@@ -1,6 +1,7 @@
 #include "fakes/fake_settings_store.hpp"
 #include "platform/port_device.hpp"
 #include "platform/qt_serial_port.hpp"
+#include "platform/serial_device_check.hpp"
 #include "pseudo_terminal.hpp"
 
 #include <gtest/gtest.h>
@@ -81,6 +82,20 @@ TEST_F(QtSerialPortTest, NoSuchDeviceNamesThePathAndHowToMapIt) {
     EXPECT_TRUE(opened.description().contains("no such device"));
     EXPECT_TRUE(opened.description().contains("(mapping hint)"));
     EXPECT_FALSE(m_port.PortOpen());
+}
+
+TEST_F(QtSerialPortTest, AFileADirectoryOrAnotherDeviceIsNotASerialPort) {
+    for (const char* path : {"/etc/passwd", "/dev/null", "/tmp"}) {
+        m_device = QString::fromLatin1(path);
+        const Status opened = m_port.setPortOpen(true);
+        ASSERT_FALSE(opened) << path;
+        EXPECT_TRUE(opened.description().contains(m_device + " is not a serial port"))
+            << opened.description().toStdString();
+        EXPECT_FALSE(opened.description().contains("ioctl")) << path;
+        EXPECT_TRUE(opened.description().contains("(mapping hint)")) << path;
+    }
+    // A pseudo-terminal, which the kernel's device classes do not list, is one.
+    EXPECT_EQ(serialDeviceKind(m_pty.slavePath()), SerialDeviceKind::SerialPort);
 }
 
 TEST_F(QtSerialPortTest, ADeviceInUseSaysSo) {

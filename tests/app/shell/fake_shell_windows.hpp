@@ -12,6 +12,7 @@ namespace vxorv {
 class FakeShellWindows final : public ShellWindows {
   public:
     QString versionText;
+    QString statusText;
     int mainShown = 0;
     int mainHidden = 0;
     int mainMinimized = 0;
@@ -23,6 +24,7 @@ class FakeShellWindows final : public ShellWindows {
     std::function<void()> userInModalDialog;
 
     void setVersionText(const QString& text) override { versionText = text; }
+    void setStatusText(const QString& text) override { statusText = text; }
     void showMainWindow() override { ++mainShown; }
     void hideMainWindow() override { ++mainHidden; }
     void minimizeMainWindow() override { ++mainMinimized; }

@@ -15,7 +15,7 @@ QColor textColour(const QLabel* label) {
 TEST(Form1, IdentityTextsAndTheReleaseShadowWithoutItsNumber) {
     Form1 form;
     EXPECT_EQ(form.windowTitle(), QStringLiteral("VX Orvex"));
-    EXPECT_EQ(form.size(), QSize(447, 252));
+    EXPECT_EQ(form.size(), QSize(447, 272)) << "the identity panel and the status line under it";
     EXPECT_EQ(form.lblApplicationName->text(), QStringLiteral("VX Orvex"));
     EXPECT_EQ(form.lblAppName_Shad->text(), QStringLiteral("VX Orvex"));
     EXPECT_EQ(form.lblSoftwareRelease->text(), QStringLiteral("Software Release 2.01.050525"));

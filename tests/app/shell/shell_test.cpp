@@ -62,7 +62,9 @@ class ShellTest : public testing::Test {
     FakeMessageBoxes boxes;
     FakeShellWindows windows;
     DataCollection collection{{port, polling, library, injector, tray, boxes, settings, flags}};
-    Shell shell{{store, settings, flags, port, collection, library, tray, boxes, retry, windows},
+    Shell shell{{store, settings, flags, port, collection, library, tray, boxes, retry, windows,
+                 [](std::int16_t n) { return QStringLiteral("/dev/scanner%1").arg(n); },
+                 QStringLiteral("XTest")},
                 {2, 0, 3}};
 
     void configuredBefore(bool autoStart) {
@@ -119,17 +121,17 @@ TEST_F(ShellTest, FirstLaunchSaveThatFailsIsReportedAndStartUpGoesOn) {
     EXPECT_FALSE(shell.ended());
 }
 
-TEST_F(ShellTest, FailedAutoStartRetriesEvery5000msUntilItStarts) {
+TEST_F(ShellTest, FailedFirstAutoStartSaysWhyOnceThenRetriesEvery5000msSilently) {
     userConfirms();
     port.openFailure = QStringLiteral("no such device");
     shell.startUp();
-    EXPECT_TRUE(boxes.shown.empty()) << "the auto-start is silent";
+    EXPECT_EQ(texts(), QStringList{"no such device"}) << "the user just pressed OK: say why";
     EXPECT_EQ(tray.picture(), Picture::imgStopped);
     EXPECT_TRUE(retryArmed());
 
     retry.tick();
     retry.tick();
-    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(boxes.shown.size(), 1u) << "the retries are silent";
     EXPECT_TRUE(retryArmed());
 
     port.openFailure.clear();
@@ -444,6 +446,43 @@ TEST_F(ShellTest, WithoutANotificationAreaTheWindowIsMinimisedNotHidden) {
     shell.hideCommand();
     EXPECT_EQ(windows.mainHidden, 0);
     EXPECT_EQ(windows.mainMinimized, 2);
+}
+
+TEST_F(ShellTest, LaterFailedAutoStartIsSilent) {
+    configuredBefore(true);
+    port.openFailure = QStringLiteral("no such device");
+    shell.startUp();
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_TRUE(retryArmed());
+}
+
+TEST_F(ShellTest, StatusLineFollowsCollectionWithItsDeviceReasonAndRetry) {
+    configuredBefore(true);
+    port.openFailure = QStringLiteral("Cannot open serial port 1 (/dev/scanner1): no such device.");
+    shell.startUp();
+    EXPECT_EQ(windows.statusText,
+              "Stopped, retrying every 5 s. Typing through XTest. Cannot open serial port 1 "
+              "(/dev/scanner1): no such device.");
+
+    port.openFailure.clear();
+    retry.tick();
+    EXPECT_EQ(windows.statusText, "Collecting on port 1, /dev/scanner1. Typing through XTest.");
+
+    port.loseDevice(QStringLiteral("The device is gone."));
+    EXPECT_EQ(windows.statusText,
+              "Stopped, retrying every 5 s. Typing through XTest. The device is gone.");
+
+    shell.stopCommand();
+    EXPECT_EQ(windows.statusText, "Stopped. Typing through XTest.") << "the user stopped";
+
+    port.openFailure = QStringLiteral("busy");
+    shell.startCommand();
+    EXPECT_EQ(windows.statusText, "Stopped. Typing through XTest. busy") << "no retry after Start";
+}
+
+TEST(StatusLine, SaysWhenNothingCanType) {
+    EXPECT_EQ(statusLineText({.running = false, .stopReason = "No way to type keystrokes."}),
+              "Stopped. Nothing can type keys here. No way to type keystrokes.");
 }
 
 } // namespace

@@ -21,7 +21,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const QString program = QStringLiteral(VXORV_PROGRAM);
+// The program of this build, or an installed one (VXORV_E2E_PROGRAM=/usr/bin/VXORV).
+const QString program = qEnvironmentVariableIsEmpty("VXORV_E2E_PROGRAM")
+                            ? QStringLiteral(VXORV_PROGRAM)
+                            : qEnvironmentVariable("VXORV_E2E_PROGRAM");
 const QString settingsCaption = QStringLiteral("VX Orvex -  Properties");
 
 class ShellEndToEnd : public testing::Test {

@@ -1,14 +1,21 @@
 #include "settings/dialog/frm_properties.hpp"
 
 #include "fakes/fake_message_boxes.hpp"
+#include "fakes/fake_serial_devices.hpp"
 #include "fakes/fake_serial_port.hpp"
+#include "platform/widgets/clickable_picture.hpp"
 #include "settings/dialog/properties_lists.hpp"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QInputDialog>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -30,6 +37,8 @@ class FrmPropertiesTest : public testing::Test {
     SettingsValues settings{.AutoStartEnabled = true};
     FirstLaunchFlags flags;
     FakeMessageBoxes boxes;
+    FakeSerialDeviceList devices;
+    std::map<std::int16_t, QString> mapped; // what OK wrote to [Ports]
 
     std::unique_ptr<frmProperties> open() {
         return std::make_unique<frmProperties>(PropertiesParts{
@@ -38,7 +47,29 @@ class FrmPropertiesTest : public testing::Test {
                 return n == 3 ? QStringLiteral("/dev/rfcomm0")
                               : QStringLiteral("/dev/ttyS%1").arg(n - 1);
             },
-            QPixmap(), QUrl(QStringLiteral("file:///usr/share/doc/vxorv/README.md"))});
+            QPixmap(), QStringList{QStringLiteral("/nonexistent/vxorv/README.md")}, &devices,
+            [this](std::int16_t n, const QString& path) {
+                mapped[n] = path;
+                return Status::ok();
+            }});
+    }
+    // Opens the device chooser's menu and answers its item texts.
+    static QStringList deviceMenu(frmProperties& dialog) {
+        emit dialog.mnuDevices->aboutToShow();
+        QStringList texts;
+        for (const QAction* action : dialog.mnuDevices->actions()) {
+            texts << (action->isChecked() ? QStringLiteral("[x] ") : QString()) + action->text();
+        }
+        return texts;
+    }
+    static void choose(frmProperties& dialog, const QString& start) {
+        for (QAction* action : dialog.mnuDevices->actions()) {
+            if (action->text().startsWith(start)) {
+                action->trigger();
+                return;
+            }
+        }
+        ADD_FAILURE() << "no device item starting with " << start.toStdString();
     }
     void portHas(const char* portSettings, std::int16_t commPort = 1, std::int32_t handshake = 0) {
         ASSERT_TRUE(port.setSettings(QString::fromLatin1(portSettings)));
@@ -259,6 +290,94 @@ TEST_F(FrmPropertiesTest, ShowsTheDeviceTheChosenPortOpens) {
     dialog->cmbComPort->setCurrentIndex(2);
     EXPECT_EQ(dialog->lblComPortDevice->text(), QStringLiteral("Device: /dev/rfcomm0"));
     EXPECT_TRUE(dialog->cmbComPort->toolTip().contains(QStringLiteral("/dev/rfcomm0")));
+}
+
+TEST_F(FrmPropertiesTest, DeviceChooserOffersThePresentDevicesAndOkMapsThePort) {
+    devices.present = {
+        {"/dev/serial/by-id/usb-Acme_Scanner_42-if00", "/dev/ttyACM0", "Acme Scanner"},
+        {"/dev/rfcomm0", "/dev/rfcomm0", "Bluetooth 00:11:22:33:44:55"}};
+    const auto dialog = open();
+    EXPECT_EQ(deviceMenu(*dialog),
+              (QStringList{"usb-Acme_Scanner_42-if00 \u2014 Acme Scanner (ttyACM0)",
+                           "rfcomm0 \u2014 Bluetooth 00:11:22:33:44:55 (rfcomm0)", "",
+                           "[x] /dev/ttyS0 \u2014 built-in serial port", "Other device\u2026"}));
+
+    choose(*dialog, "usb-Acme");
+    EXPECT_EQ(dialog->lblComPortDevice->toolTip(), "/dev/serial/by-id/usb-Acme_Scanner_42-if00");
+    EXPECT_TRUE(deviceMenu(*dialog).contains("[x] usb-Acme_Scanner_42-if00 \u2014 Acme Scanner "
+                                             "(ttyACM0)"));
+    EXPECT_TRUE(mapped.empty()) << "nothing is written before OK";
+
+    // Another port keeps its own device; going back shows the choice again.
+    dialog->cmbComPort->setCurrentIndex(2);
+    EXPECT_EQ(dialog->lblComPortDevice->toolTip(), "/dev/rfcomm0");
+    deviceMenu(*dialog);
+    choose(*dialog, "/dev/ttyS2");
+    dialog->cmbComPort->setCurrentIndex(0);
+    EXPECT_EQ(dialog->lblComPortDevice->toolTip(), "/dev/serial/by-id/usb-Acme_Scanner_42-if00");
+
+    dialog->btnOk->click();
+    EXPECT_EQ(mapped, (std::map<std::int16_t, QString>{
+                          {1, "/dev/serial/by-id/usb-Acme_Scanner_42-if00"}, {3, ""}}));
+}
+
+TEST_F(FrmPropertiesTest, DeviceChoiceIsDroppedOnCancel) {
+    devices.present = {{"/dev/ttyUSB0", "/dev/ttyUSB0", "FTDI FT232R"}};
+    const auto dialog = open();
+    deviceMenu(*dialog);
+    choose(*dialog, "ttyUSB0");
+    dialog->btnCancel->click();
+    EXPECT_TRUE(mapped.empty());
+}
+
+TEST_F(FrmPropertiesTest, DeviceMenuFollowsDevicesPluggedInWhileOpen) {
+    const auto dialog = open();
+    dialog->show();
+    dialog->mnuDevices->popup(dialog->btnChooseDevice->mapToGlobal(QPoint(0, 0)));
+    ASSERT_TRUE(dialog->mnuDevices->isVisible());
+    EXPECT_EQ(dialog->mnuDevices->actions().first()->text(), "No serial device found");
+    devices.plug({"/dev/serial/by-id/usb-Scanner-if00", "/dev/ttyUSB1", "Scanner"});
+    EXPECT_EQ(dialog->mnuDevices->actions().first()->text(),
+              "usb-Scanner-if00 \u2014 Scanner (ttyUSB1)");
+    dialog->mnuDevices->hide();
+}
+
+TEST_F(FrmPropertiesTest, AMappedDeviceNotPresentIsOfferedAsSetAndAPathCanBeTyped) {
+    const auto dialog = open();
+    QTimer::singleShot(0, [] {
+        auto* input = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(input, nullptr);
+        input->setTextValue(QStringLiteral("  /tmp/vxorv-pty  "));
+        input->accept();
+    });
+    deviceMenu(*dialog);
+    choose(*dialog, "Other device");
+    EXPECT_EQ(dialog->lblComPortDevice->toolTip(), "/tmp/vxorv-pty");
+    EXPECT_TRUE(deviceMenu(*dialog).contains("[x] /tmp/vxorv-pty \u2014 as set now"));
+}
+
+TEST_F(FrmPropertiesTest, ALongDevicePathIsElidedInTheMiddleAndWholeInTheTooltip) {
+    const QString longPath =
+        QStringLiteral("/dev/serial/by-id/usb-Acme_Corporation_Handheld_Scanner_0123456789-if00");
+    devices.present = {{longPath, "/dev/ttyACM0", "Acme Scanner"}};
+    const auto dialog = open();
+    deviceMenu(*dialog);
+    choose(*dialog, "usb-Acme");
+    const QString shown = dialog->lblComPortDevice->text();
+    EXPECT_TRUE(shown.startsWith("Device: /dev/")) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QChar(0x2026))) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("-if00")) << shown.toStdString();
+    EXPECT_LE(dialog->lblComPortDevice->fontMetrics().horizontalAdvance(shown),
+              dialog->lblComPortDevice->width());
+    EXPECT_EQ(dialog->lblComPortDevice->toolTip(), longPath);
+}
+
+TEST_F(FrmPropertiesTest, AHelpPageThatIsNotInstalledIsReported) {
+    const auto dialog = open();
+    dialog->show();
+    QTest::mouseClick(dialog->Image1, Qt::LeftButton);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(boxes.shown[0].text.contains("/nonexistent/vxorv/README.md"));
 }
 
 } // namespace
