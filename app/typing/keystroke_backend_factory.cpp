@@ -122,4 +122,14 @@ KeystrokeBackendChoice chooseKeystrokeBackend(const std::vector<KeystrokeBackend
         nullptr, {}, "No way to type keystrokes on this desktop. " + problems + whatToDo(session)};
 }
 
+std::vector<KeystrokeBackendCheck> checkKeystrokeBackends() {
+    std::vector<KeystrokeBackendCheck> checks;
+    for (const KeystrokeBackendOpener& opener : allOpeners()) {
+        std::string problem;
+        const bool opens = opener.open(problem) != nullptr;
+        checks.push_back({opener.name, opens ? std::string() : problem});
+    }
+    return checks;
+}
+
 } // namespace vxorv

@@ -43,4 +43,12 @@ KeystrokeBackendChoice chooseKeystrokeBackend(const std::string& setting);
 KeystrokeBackendChoice chooseKeystrokeBackend(const std::vector<KeystrokeBackendOpener>& openers,
                                               DesktopSession session, const std::string& setting);
 
+// Every backend this build has, each opened on its own and closed again: its
+// name, and why it cannot type here (empty when it can). For diagnosis.
+struct KeystrokeBackendCheck {
+    std::string name;
+    std::string problem;
+};
+std::vector<KeystrokeBackendCheck> checkKeystrokeBackends();
+
 } // namespace vxorv

@@ -61,14 +61,23 @@ std::string session() {
     return "none: neither DISPLAY nor WAYLAND_DISPLAY is set, so there is no window to type into";
 }
 
-bool checkTyping(Report& report) {
-    const KeystrokeBackendChoice choice = chooseKeystrokeBackend();
-    if (!choice.backend) {
+bool checkTyping(Report& report, const SettingsStore& store) {
+    const KeystrokeBackendChoice choice =
+        chooseKeystrokeBackend(typingBackend(store).toStdString());
+    if (choice.backend) {
+        report.section("Typing", choice.name + ", the backend VXORV would type through");
+    } else {
         report.section("Typing", "no way to type keys. " + choice.problem);
-        return false;
     }
-    report.section("Typing", choice.name + ", the backend VXORV would type through");
-    return true;
+    for (const KeystrokeBackendCheck& other : checkKeystrokeBackends()) {
+        if (other.name == choice.name) {
+            continue;
+        }
+        report.more(other.name + ": " +
+                    (other.problem.empty() ? "could type too, but is not the one chosen here"
+                                           : "cannot type: " + other.problem));
+    }
+    return choice.backend != nullptr;
 }
 
 // Whether this user may read and write `path`, and if not, what to do.
@@ -115,8 +124,7 @@ void listSerialDevices(Report& report) {
     }
 }
 
-bool checkConfiguredPort(Report& report) {
-    IniSettingsStore store(settingsApplication);
+bool checkConfiguredPort(Report& report, const IniSettingsStore& store) {
     SettingsValues values;
     QtSerialPort port([](std::int16_t) { return QString(); }, QString());
     loadSettings(store, values, port);
@@ -175,10 +183,11 @@ void checkUinput(Report& report) {
 int runDoctor(const std::vector<std::string>& args, Streams& io) {
     const Options options(args, {}, {});
     Report report(io.out);
+    const IniSettingsStore store(settingsApplication);
     report.section("Session", session());
-    const bool types = checkTyping(report);
+    const bool types = checkTyping(report, store);
     listSerialDevices(report);
-    const bool collects = checkConfiguredPort(report);
+    const bool collects = checkConfiguredPort(report, store);
     const bool links = checkLinkLibrary(report);
     checkUinput(report);
     if (types && collects && links) {
