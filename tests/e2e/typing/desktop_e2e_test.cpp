@@ -24,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -49,6 +50,8 @@ bool euroTypeable() {
     return backendName == "GNOME";
 }
 
+constexpr int quietMs = 300;
+
 // Types `keystrokes` and waits until the editor shows `expected` (or a
 // minute passes), serving the editor's events meanwhile: the compositor
 // cannot hold many key events for a client that does not read them.
@@ -66,7 +69,7 @@ QString typeAndRead(const QString& keystrokes, const QString& expected) {
     // Anything more than expected would come now.
     QElapsedTimer quiet;
     quiet.start();
-    while (!quiet.hasExpired(300)) {
+    while (!quiet.hasExpired(quietMs)) {
         QApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     return editor->document()->toRawText();
@@ -116,6 +119,22 @@ TEST(DesktopTyping, InLayoutTextArrivesExactly) {
     }
     EXPECT_EQ(typeAndRead(keys, expected), expected);
     EXPECT_EQ(injector->counts().refused, before.refused);
+}
+
+// A long message arrives whole and in order; the rate goes to the log.
+TEST(DesktopTyping, ALongMessageArrivesExactly) {
+    QString text;
+    for (int i = 0; text.size() < 4096; ++i) {
+        text += QString::number(i) + QLatin1Char(i % 10 == 9 ? '.' : ' ');
+    }
+    text.truncate(4096);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(typeAndRead(text, text), text);
+    const double seconds = static_cast<double>(clock.elapsed() - quietMs) / 1000.0;
+    std::printf("%s: %lld characters in %.2f s, %.0f characters/s\n", backendName.c_str(),
+                static_cast<long long>(text.size()), seconds,
+                static_cast<double>(text.size()) / seconds);
 }
 
 TEST(DesktopTyping, NamedKeysAndCtrlReachTheWindow) {
