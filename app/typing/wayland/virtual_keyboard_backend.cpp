@@ -72,14 +72,6 @@ void onDone(void* data, wl_callback*, std::uint32_t) {
 }
 const wl_callback_listener doneListener{onDone};
 
-std::vector<char32_t> printableAscii() {
-    std::vector<char32_t> ascii;
-    for (char32_t c = 0x20; c < 0x7f; ++c) {
-        ascii.push_back(c);
-    }
-    return ascii;
-}
-
 std::string displayName() {
     const char* name = std::getenv("WAYLAND_DISPLAY");
     return name != nullptr ? name : "";
@@ -146,10 +138,7 @@ class VirtualKeyboardBackend::Session {
     void beginMessage(std::span<const KeyEvent> events) {
         m_message.assign(events.begin(), events.end());
         m_next = 0;
-        const std::vector<char32_t> characters = newCharacters(m_message);
-        if (!characters.empty()) {
-            makeRoomFor(characters);
-        }
+        makeRoomFor(charactersOf(m_message));
     }
 
     bool type(const KeyEvent& event) {
@@ -169,11 +158,14 @@ class VirtualKeyboardBackend::Session {
                 return false;
             }
             // More distinct characters in one message than a keymap holds:
-            // a new keymap for the rest of it.
-            if (!makeRoomFor(newCharacters(rest))) {
+            // keys for the rest of it.
+            if (!makeRoomFor(charactersOf(rest))) {
                 return false;
             }
             key = m_keymap.keyOf(event.character);
+        }
+        if (event.kind == KeyEvent::Kind::Character) {
+            m_keymap.markTyped(event.character);
         }
         if (event.ctrl) {
             sendKey(VirtualKeymap::controlKey, pressed);
@@ -200,13 +192,14 @@ class VirtualKeyboardBackend::Session {
     const std::string& failure() const { return m_failure; }
 
   private:
-    // The distinct characters of `events` that the keymap lacks and can hold,
-    // in their order.
-    std::vector<char32_t> newCharacters(std::span<const KeyEvent> events) const {
+    // The first distinct characters of `events`, as many as a keymap holds.
+    static std::vector<char32_t> charactersOf(std::span<const KeyEvent> events) {
         std::vector<char32_t> characters;
         for (const KeyEvent& event : events) {
-            if (event.kind == KeyEvent::Kind::Character && !m_keymap.keyOf(event.character) &&
-                VirtualKeymap::typeable(event.character) &&
+            if (characters.size() == VirtualKeymap::capacity) {
+                break;
+            }
+            if (event.kind == KeyEvent::Kind::Character &&
                 std::find(characters.begin(), characters.end(), event.character) ==
                     characters.end()) {
                 characters.push_back(event.character);
@@ -215,17 +208,9 @@ class VirtualKeyboardBackend::Session {
         return characters;
     }
 
-    // Grows the keymap by `characters` or, when they do not fit, starts a new
-    // one with as many of them as fit (then printable ASCII while room lasts),
-    // and uploads it.
+    // Gives `characters` keys and uploads the changed keymap.
     bool makeRoomFor(const std::vector<char32_t>& characters) {
-        if (characters.size() > m_keymap.room()) {
-            m_keymap.restart(characters);
-            m_keymap.grow(printableAscii());
-        } else {
-            m_keymap.grow(characters);
-        }
-        return changeKeymap();
+        return !m_keymap.makeRoomFor(characters) || changeKeymap();
     }
 
     void sendKey(VirtualKeymap::Key key, std::uint32_t state) {

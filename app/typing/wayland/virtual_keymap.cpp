@@ -58,12 +58,17 @@ struct KeymapFree {
 } // namespace
 
 VirtualKeymap::VirtualKeymap() {
-    restart({});
+    for (Key key = 1; key <= highestKey; ++key) {
+        if (key != controlKey &&
+            std::find(namedKeys.begin(), namedKeys.end(), key) == namedKeys.end()) {
+            m_freeKeys.push_back(key);
+        }
+    }
     std::vector<char32_t> ascii;
     for (char32_t c = 0x20; c < 0x7f; ++c) {
         ascii.push_back(c);
     }
-    grow(ascii);
+    makeRoomFor(ascii);
 }
 
 VirtualKeymap::Key VirtualKeymap::keyOf(NamedKey key) {
@@ -72,7 +77,13 @@ VirtualKeymap::Key VirtualKeymap::keyOf(NamedKey key) {
 
 std::optional<VirtualKeymap::Key> VirtualKeymap::keyOf(char32_t character) const {
     const auto found = m_characters.find(character);
-    return found == m_characters.end() ? std::nullopt : std::optional(found->second);
+    return found == m_characters.end() ? std::nullopt : std::optional(found->second.key);
+}
+
+void VirtualKeymap::markTyped(char32_t character) {
+    if (const auto found = m_characters.find(character); found != m_characters.end()) {
+        found->second.lastTyped = ++m_clock;
+    }
 }
 
 bool VirtualKeymap::typeable(char32_t character) {
@@ -83,28 +94,42 @@ std::size_t VirtualKeymap::room() const {
     return m_freeKeys.size();
 }
 
-bool VirtualKeymap::grow(const std::vector<char32_t>& characters) {
-    bool changed = false;
+bool VirtualKeymap::makeRoomFor(const std::vector<char32_t>& characters) {
+    std::vector<char32_t> missing;
     for (char32_t c : characters) {
-        if (!m_freeKeys.empty() && typeable(c) && !m_characters.contains(c)) {
-            m_characters.emplace(c, m_freeKeys.front());
-            m_freeKeys.erase(m_freeKeys.begin());
-            changed = true;
+        if (typeable(c) && !m_characters.contains(c) &&
+            std::find(missing.begin(), missing.end(), c) == missing.end()) {
+            missing.push_back(c);
         }
+    }
+    if (missing.size() > m_freeKeys.size()) {
+        evictFor(missing.size() - m_freeKeys.size(), characters);
+    }
+    bool changed = false;
+    for (char32_t c : missing) {
+        if (m_freeKeys.empty()) {
+            break;
+        }
+        m_characters.emplace(c, Entry{m_freeKeys.front(), ++m_clock});
+        m_freeKeys.erase(m_freeKeys.begin());
+        changed = true;
     }
     return changed;
 }
 
-void VirtualKeymap::restart(const std::vector<char32_t>& characters) {
-    m_characters.clear();
-    m_freeKeys.clear();
-    for (Key key = 1; key <= highestKey; ++key) {
-        if (key != controlKey &&
-            std::find(namedKeys.begin(), namedKeys.end(), key) == namedKeys.end()) {
-            m_freeKeys.push_back(key);
+void VirtualKeymap::evictFor(std::size_t count, const std::vector<char32_t>& keep) {
+    std::vector<std::pair<std::uint64_t, char32_t>> candidates;
+    for (const auto& [character, entry] : m_characters) {
+        if (std::find(keep.begin(), keep.end(), character) == keep.end()) {
+            candidates.emplace_back(entry.lastTyped, character);
         }
     }
-    grow(characters);
+    std::sort(candidates.begin(), candidates.end());
+    for (std::size_t i = 0; i < std::min(count, candidates.size()); ++i) {
+        const auto found = m_characters.find(candidates[i].second);
+        m_freeKeys.push_back(found->second.key);
+        m_characters.erase(found);
+    }
 }
 
 std::string VirtualKeymap::text() const {
@@ -113,8 +138,8 @@ std::string VirtualKeymap::text() const {
         symbols += keyEntry(namedKeys[i], namedKeysyms[i]);
     }
     symbols += keyEntry(controlKey, XKB_KEY_Control_L);
-    for (const auto& [character, key] : m_characters) {
-        symbols += keyEntry(key, keysymOf(character));
+    for (const auto& [character, entry] : m_characters) {
+        symbols += keyEntry(entry.key, keysymOf(character));
     }
     const std::string source =
         "xkb_keymap {\n"

@@ -61,7 +61,7 @@ TEST(VirtualKeymap, EveryCharacterTypesExactlyItselfWithoutModifiers) {
     const std::u32string windows1252 = test::windows1252Characters();
     std::vector<char32_t> characters(windows1252.begin() + 95, windows1252.end()); // not ASCII
     characters.insert(characters.end(), {U'Ж', U'ω', U'中', U'\u00a0', U'😀'});
-    keymap.restart(characters);
+    EXPECT_TRUE(keymap.makeRoomFor(characters));
     const CompiledKeymap compiled(keymap);
     ASSERT_TRUE(compiled.valid()) << keymap.text();
     for (char32_t c : characters) {
@@ -86,32 +86,49 @@ TEST(VirtualKeymap, NamedKeysAndControlKeepTheirUsualKeys) {
 // X11 windows under Xwayland see key codes up to 255 only.
 TEST(VirtualKeymap, HoldsNoKeyAboveWhatXwaylandPasses) {
     VirtualKeymap keymap;
-    const std::size_t room = keymap.room();
-    EXPECT_EQ(room, 247u - 31u - 95u) << "named keys, Control and printable ASCII are in";
-    EXPECT_FALSE(keymap.grow(cjk(0)));
-    EXPECT_TRUE(keymap.grow(cjk(room + 10)));
+    EXPECT_EQ(keymap.room(), VirtualKeymap::capacity - 95) << "printable ASCII is in";
+    EXPECT_FALSE(keymap.makeRoomFor({U'a', U'b'}));
+    const std::vector<char32_t> many = cjk(VirtualKeymap::capacity + 10);
+    EXPECT_TRUE(keymap.makeRoomFor(many));
     EXPECT_EQ(keymap.room(), 0u);
-    EXPECT_FALSE(keymap.keyOf(cjk(room + 1).back())) << "no room left for it";
+    EXPECT_TRUE(keymap.keyOf(many[VirtualKeymap::capacity - 1]));
+    EXPECT_FALSE(keymap.keyOf(many[VirtualKeymap::capacity])) << "beyond what a keymap holds";
+    EXPECT_FALSE(keymap.keyOf(U'a'));
     const CompiledKeymap compiled(keymap);
     ASSERT_TRUE(compiled.valid());
     EXPECT_LE(compiled.maxKeycode(), 255u);
-    for (char32_t c : cjk(room)) {
-        EXPECT_LE(*keymap.keyOf(c) + xkbOffset, 255u);
+    for (std::size_t i = 0; i < VirtualKeymap::capacity; ++i) {
+        EXPECT_LE(*keymap.keyOf(many[i]) + xkbOffset, 255u);
     }
 }
 
-TEST(VirtualKeymap, GrowingKeepsEveryCharacterOnItsKey) {
+// Keys on their way to a window that reads the new keymap late must still
+// mean what they meant.
+TEST(VirtualKeymap, CharactersKeepTheirKeysAndTheLeastRecentlyTypedMakeRoom) {
     VirtualKeymap keymap;
     const auto a = keymap.keyOf(U'a');
-    keymap.grow({U'é'});
+    ASSERT_TRUE(keymap.makeRoomFor({U'é'}));
     const auto e = keymap.keyOf(U'é');
-    keymap.grow({U'€', U'Ж'});
+    ASSERT_TRUE(keymap.makeRoomFor(cjk(keymap.room())));
     EXPECT_EQ(keymap.keyOf(U'a'), a);
     EXPECT_EQ(keymap.keyOf(U'é'), e);
-    keymap.restart({U'Ж'});
-    EXPECT_FALSE(keymap.keyOf(U'a'));
-    EXPECT_FALSE(keymap.keyOf(U'é'));
-    EXPECT_TRUE(keymap.keyOf(U'Ж'));
+
+    // Full: three new characters take the keys of the three typed longest
+    // ago, never of one that is wanted now.
+    for (char32_t c : cjk(VirtualKeymap::capacity)) {
+        keymap.markTyped(c);
+    }
+    keymap.markTyped(U'é');
+    keymap.markTyped(U'b');
+    ASSERT_TRUE(keymap.makeRoomFor({U'Ж', U'Щ', U'Я', U' '}));
+    for (char32_t kept : {U'é', U'b', U' ', U'Ж', U'Щ', U'Я'}) {
+        EXPECT_TRUE(keymap.keyOf(kept));
+    }
+    EXPECT_EQ(keymap.keyOf(U'é'), e);
+    EXPECT_FALSE(keymap.keyOf(U'!')) << "ASCII was typed longest ago (never)";
+    EXPECT_FALSE(keymap.keyOf(U'"'));
+    EXPECT_FALSE(keymap.keyOf(U'#'));
+    EXPECT_TRUE(keymap.keyOf(U'$'));
 }
 
 TEST(VirtualKeymap, RefusesWhatNoKeysymTypesExactly) {
@@ -120,7 +137,7 @@ TEST(VirtualKeymap, RefusesWhatNoKeysymTypesExactly) {
     EXPECT_FALSE(VirtualKeymap::typeable(0x110000));
     VirtualKeymap keymap;
     const std::size_t room = keymap.room();
-    EXPECT_FALSE(keymap.grow({0x110000}));
+    EXPECT_FALSE(keymap.makeRoomFor({0x110000}));
     EXPECT_EQ(keymap.room(), room);
 }
 
