@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QLoggingCategory>
 #include <QStandardPaths>
@@ -38,7 +39,15 @@ QString SingleInstance::defaultDirectory() {
 
 bool SingleInstance::claim() {
     if (!m_lock.tryLock(0)) {
-        return false;
+        if (m_lock.error() == QLockFile::LockFailedError) {
+            return false; // held by a copy that runs
+        }
+        // A runtime directory that cannot be used must not keep the program from starting.
+        qCWarning(lcInstance).noquote()
+            << QStringLiteral("Cannot tell whether another copy runs: the lock file in %1 cannot "
+                              "be created.")
+                   .arg(QFileInfo(m_socketPath).absolutePath());
+        return true;
     }
     QLocalServer::removeServer(m_socketPath); // left by a copy that was killed
     m_server.setSocketOptions(QLocalServer::UserAccessOption);

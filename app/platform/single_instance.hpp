@@ -22,7 +22,8 @@ class SingleInstance {
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;
 
-    // True when this process is now the running copy.
+    // True when this process is now the running copy, or when the lock
+    // cannot be created at all (it then runs unguarded, with a warning).
     bool claim();
     // What the running copy does when a later start asks for it; runs on the
     // user-interface thread.

@@ -78,6 +78,11 @@ TEST(SingleInstance, WhatAKilledCopyLeftBehindDoesNotStopTheNextStart) {
     EXPECT_TRUE(processEventsUntil([&activations] { return activations == 1; }));
 }
 
+TEST(SingleInstance, AnUnusableDirectoryDoesNotKeepTheProgramFromStarting) {
+    QTemporaryDir directory;
+    EXPECT_TRUE(SingleInstance(directory.filePath(QStringLiteral("missing")), key).claim());
+}
+
 TEST(SingleInstance, NoAnswerWithoutARunningCopy) {
     QTemporaryDir directory;
     EXPECT_FALSE(SingleInstance(directory.path(), key).activateRunningCopy(300ms));
