@@ -2,6 +2,9 @@
 
 #include "fake-input-client-protocol.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QVariant>
 #include <wayland-client.h>
 
 #include <algorithm>
@@ -90,6 +93,17 @@ bool FakeInputKeyDevice::key(uinput::EvdevCode code, bool down) {
         m_failure = "lost the connection to KDE's compositor";
     }
     return delivered;
+}
+
+std::optional<std::uint32_t> FakeInputKeyDevice::activeLayout() {
+    QDBusMessage ask = QDBusMessage::createMethodCall(
+        QStringLiteral("org.kde.keyboard"), QStringLiteral("/Layouts"),
+        QStringLiteral("org.kde.KeyboardLayouts"), QStringLiteral("getLayout"));
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(ask, QDBus::Block, 1000);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+        return std::nullopt; // a single layout, or no keyboard settings service
+    }
+    return reply.arguments().constFirst().toUInt();
 }
 
 } // namespace vxorv::kde

@@ -28,6 +28,8 @@ class FakeInputKeyDevice final : public uinput::KeyDevice {
 
     bool key(uinput::EvdevCode code, bool down) override;
     std::string failure() const override { return m_failure; }
+    // The layout KDE's keyboard settings have active, asked on the session bus.
+    std::optional<std::uint32_t> activeLayout() override;
 
   private:
     FakeInputKeyDevice(wl_display* display, wl_registry* registry,

@@ -2,6 +2,8 @@
 
 #include "typing/uinput/layout_keys.hpp"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace vxorv::uinput {
@@ -17,6 +19,9 @@ class KeyDevice {
     virtual bool key(EvdevCode code, bool down) = 0;
     // Empty while the device works; once it can report nothing more, why.
     virtual std::string failure() const { return {}; }
+    // Which layout of the keymap the system applies to the keys now, counted
+    // from 0, where the system tells; nullopt where it does not.
+    virtual std::optional<std::uint32_t> activeLayout() { return std::nullopt; }
 };
 
 } // namespace vxorv::uinput

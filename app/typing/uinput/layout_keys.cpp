@@ -130,38 +130,62 @@ std::unique_ptr<LayoutKeys> LayoutKeys::fromKeymap(xkb_keymap* keymap) {
     }
 
     const xkb_keycode_t lastTextKey = std::min(last, xkb_keycode_t{highestKey + evdevOffset});
-    for (xkb_keycode_t keycode = first; keycode <= lastTextKey; ++keycode) {
-        const xkb_level_index_t levels = xkb_keymap_num_levels_for_key(keymap, keycode, 0);
-        for (xkb_level_index_t level = 0; level < levels; ++level) {
-            const xkb_keysym_t* syms = nullptr;
-            if (xkb_keymap_key_get_syms_by_level(keymap, keycode, 0, level, &syms) != 1) {
-                continue;
-            }
-            const char32_t c = xkb_keysym_to_utf32(syms[0]);
-            if (!isText(c, syms[0])) {
-                continue;
-            }
-            std::array<xkb_mod_mask_t, 16> masks{};
-            const std::size_t count = xkb_keymap_key_get_mods_for_level(keymap, keycode, 0, level,
-                                                                        masks.data(), masks.size());
-            for (std::size_t i = 0; i < count; ++i) {
-                if ((masks[i] & ~levelModifiers) != 0) {
-                    continue;
-                }
-                const Placement placement{static_cast<EvdevCode>(keycode - evdevOffset), masks[i]};
-                auto [it, inserted] = keys->m_characters.try_emplace(c, placement);
-                if (!inserted && std::popcount(masks[i]) < std::popcount(it->second.modifiers)) {
-                    it->second = placement;
-                }
-            }
+    keys->m_layouts.resize(std::max(xkb_keymap_num_layouts(keymap), xkb_layout_index_t{1}));
+    for (std::size_t layout = 0; layout < keys->m_layouts.size(); ++layout) {
+        for (xkb_keycode_t keycode = first; keycode <= lastTextKey; ++keycode) {
+            keys->place(keymap, keycode, static_cast<xkb_layout_index_t>(layout), levelModifiers);
         }
     }
     return keys;
 }
 
+// Notes each character that `keycode` types in `layout` with level
+// modifiers only, keeping the placement with the fewest modifiers.
+void LayoutKeys::place(xkb_keymap* keymap, xkb_keycode_t keycode, xkb_layout_index_t layout,
+                       std::uint32_t levelModifiers) {
+    const xkb_layout_index_t keyLayouts = xkb_keymap_num_layouts_for_key(keymap, keycode);
+    if (keyLayouts == 0) {
+        return;
+    }
+    // A key with fewer layouts than the keymap wraps the layout index around.
+    const xkb_layout_index_t keyLayout = layout % keyLayouts;
+    std::unordered_map<char32_t, Placement>& characters = m_layouts[layout];
+    const xkb_level_index_t levels = xkb_keymap_num_levels_for_key(keymap, keycode, keyLayout);
+    for (xkb_level_index_t level = 0; level < levels; ++level) {
+        const xkb_keysym_t* syms = nullptr;
+        if (xkb_keymap_key_get_syms_by_level(keymap, keycode, keyLayout, level, &syms) != 1) {
+            continue;
+        }
+        const char32_t c = xkb_keysym_to_utf32(syms[0]);
+        if (!isText(c, syms[0])) {
+            continue;
+        }
+        std::array<xkb_mod_mask_t, 16> masks{};
+        const std::size_t count = xkb_keymap_key_get_mods_for_level(
+            keymap, keycode, keyLayout, level, masks.data(), masks.size());
+        for (std::size_t i = 0; i < count; ++i) {
+            if ((masks[i] & ~levelModifiers) != 0) {
+                continue;
+            }
+            const Placement placement{static_cast<EvdevCode>(keycode - evdevOffset), masks[i]};
+            auto [it, inserted] = characters.try_emplace(c, placement);
+            if (!inserted && std::popcount(masks[i]) < std::popcount(it->second.modifiers)) {
+                it->second = placement;
+            }
+        }
+    }
+}
+
+void LayoutKeys::selectLayout(std::uint32_t index) {
+    if (index < m_layouts.size()) {
+        m_selected = index;
+    }
+}
+
 std::optional<KeyChord> LayoutKeys::forCharacter(char32_t c, bool ctrl) const {
-    const auto it = m_characters.find(c);
-    if (it == m_characters.end() || (ctrl && m_controlMask == 0)) {
+    const std::unordered_map<char32_t, Placement>& characters = m_layouts[m_selected];
+    const auto it = characters.find(c);
+    if (it == characters.end() || (ctrl && m_controlMask == 0)) {
         return std::nullopt;
     }
     return chord(it->second, ctrl);

@@ -41,8 +41,9 @@ struct XkbNames {
 
 // Which keys of a virtual keyboard type which character, for the layout that
 // the compositor (or the console) applies to that keyboard. A character is
-// typed from the first layout of the keymap, with Shift, AltGr or Level5
-// where that layout puts it; keypad keys are never used for text.
+// typed from the selected layout of the keymap (the first unless told
+// otherwise), with Shift, AltGr or Level5 where that layout puts it; keypad
+// keys are never used for text.
 class LayoutKeys {
   public:
     // Compiles the keymap; null with `problem` set when it cannot be built.
@@ -50,6 +51,11 @@ class LayoutKeys {
     // The same from a keymap in XKB text form, as a Wayland compositor sends it.
     static std::unique_ptr<LayoutKeys> fromKeymapText(const std::string& text,
                                                       std::string& problem);
+
+    // Maps through the keymap's layout `index` (counted from 0, as the
+    // compositor counts the layouts the user configured); an index the
+    // keymap does not have is ignored.
+    void selectLayout(std::uint32_t index);
 
     // nullopt when no key of the layout types `c`.
     std::optional<KeyChord> forCharacter(char32_t c, bool ctrl) const;
@@ -62,9 +68,12 @@ class LayoutKeys {
     };
     LayoutKeys() = default;
     static std::unique_ptr<LayoutKeys> fromKeymap(xkb_keymap* keymap);
+    void place(xkb_keymap* keymap, std::uint32_t keycode, std::uint32_t layout,
+               std::uint32_t levelModifiers);
     KeyChord chord(Placement placement, bool ctrl) const;
 
-    std::unordered_map<char32_t, Placement> m_characters;
+    std::vector<std::unordered_map<char32_t, Placement>> m_layouts; // per layout of the keymap
+    std::uint32_t m_selected = 0;
     std::unordered_map<std::uint32_t, EvdevCode> m_modifierKeys; // modifier bit -> key
     std::uint32_t m_controlMask = 0;
 };

@@ -3,6 +3,7 @@
 #include "typing/uinput/uinput_key_device.hpp"
 
 #include <optional>
+#include <utility>
 
 namespace vxorv {
 
@@ -33,12 +34,23 @@ void UinputBackend::followLayout() {
         std::string problem;
         if (auto layout = uinput::LayoutKeys::fromKeymapText(*m_follow->keymap(), problem)) {
             m_layout = std::move(layout);
+            m_layout->selectLayout(m_activeLayout);
+        }
+    }
+}
+
+void UinputBackend::selectActiveLayout() {
+    if (std::exchange(m_askLayout, false)) {
+        if (const std::optional<std::uint32_t> active = m_device->activeLayout()) {
+            m_activeLayout = *active;
+            m_layout->selectLayout(m_activeLayout);
         }
     }
 }
 
 bool UinputBackend::type(const KeyEvent& event) {
     followLayout();
+    selectActiveLayout();
     const std::optional<uinput::KeyChord> chord =
         event.kind == KeyEvent::Kind::Named ? m_layout->forKey(event.key, event.ctrl)
                                             : m_layout->forCharacter(event.character, event.ctrl);

@@ -5,6 +5,7 @@
 #include "typing/uinput/layout_keys.hpp"
 #include "typing/uinput/session_layout.hpp"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -14,7 +15,9 @@ namespace vxorv {
 // console: the system applies its keyboard layout to our key codes, so each
 // character is looked up in that layout (see sessionKeymap: the compositor's
 // keymap, followed as the user switches layouts, unless XKB_DEFAULT_* say
-// otherwise). A character the layout cannot type is refused.
+// otherwise). Where the device tells which of several layouts is active, it is
+// asked before each burst of keys. A character the layout cannot type is
+// refused.
 class UinputBackend final : public KeystrokeBackend {
   public:
     // With `follow`, the layout is rebuilt whenever the compositor's changes.
@@ -31,14 +34,18 @@ class UinputBackend final : public KeystrokeBackend {
 
     bool type(const KeyEvent& event) override;
     std::string failure() const override { return m_device->failure(); }
+    void idle() override { m_askLayout = true; }
 
   private:
     void followLayout();
+    void selectActiveLayout();
     bool press(const uinput::KeyChord& chord);
 
     std::unique_ptr<uinput::KeyDevice> m_device;
     std::unique_ptr<uinput::LayoutKeys> m_layout;
     std::unique_ptr<uinput::CompositorKeymap> m_follow;
+    std::uint32_t m_activeLayout = 0;
+    bool m_askLayout = true; // ask the device which layout is active before the next key
 };
 
 } // namespace vxorv

@@ -215,6 +215,28 @@ TEST(DesktopTyping, LearnsAndFollowsTheCompositorsLayout) {
     EXPECT_EQ(injector->counts().refused - before.refused, 1u);
 }
 
+// Under KDE started with the layouts "us,de" (VXORV_KDE_LAYOUTS): switching
+// between them changes no keymap, so the backend asks KDE which is active.
+TEST(DesktopTyping, TypesWithTheActiveOneOfSeveralLayouts) {
+    if (qEnvironmentVariable("VXORV_KDE_LAYOUTS") != QStringLiteral("us,de")) {
+        GTEST_SKIP() << "needs KDE started with the layouts us,de";
+    }
+    EXPECT_EQ(typeAndRead(QStringLiteral("yz"), QStringLiteral("yz")), QStringLiteral("yz"));
+    QDBusMessage toGerman = QDBusMessage::createMethodCall(
+        QStringLiteral("org.kde.keyboard"), QStringLiteral("/Layouts"),
+        QStringLiteral("org.kde.KeyboardLayouts"), QStringLiteral("setLayout"));
+    toGerman << 1u;
+    // The keyboard settings service comes up a moment after the compositor.
+    QElapsedTimer clock;
+    clock.start();
+    QDBusMessage reply;
+    do {
+        reply = QDBusConnection::sessionBus().call(toGerman);
+    } while (reply.type() != QDBusMessage::ReplyMessage && !clock.hasExpired(60000));
+    ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+    EXPECT_EQ(typeAndRead(QStringLiteral("yzö"), QStringLiteral("yzö")), QStringLiteral("yzö"));
+}
+
 TEST(DesktopTyping, TheCompositorTellsItsKeymap) {
     std::string problem;
     const auto keymap = uinput::compositorKeymap(problem);
