@@ -1,5 +1,7 @@
 #include "platform/ini_settings_store.hpp"
 
+#include "platform/user_settings_store.hpp"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -84,6 +86,14 @@ Status IniSettingsStore::SaveSetting(const QString& section, const QString& key,
                 .arg(QDir::toNativeSeparators(m_settings.fileName()), writeProblem(fileName())));
     }
     return Status::ok();
+}
+
+std::unique_ptr<SettingsStore> openUserSettingsStore(const QString& application) {
+    return std::make_unique<IniSettingsStore>(application);
+}
+
+QString userSettingsLocation(const QString& application) {
+    return IniSettingsStore::fileNameFor(application);
 }
 
 } // namespace vxorv

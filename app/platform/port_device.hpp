@@ -6,9 +6,10 @@
 
 namespace vxorv {
 
-// The device that port number `port` opens: the entry Ports/COM<port> of the
-// settings store when present (such as /dev/rfcomm0 or /dev/ttyUSB0), else the
-// port-th built-in serial port /dev/ttyS<port-1>.
+// The device that port number `port` opens. On Linux: the entry
+// Ports/COM<port> of the settings store when present (such as /dev/rfcomm0 or
+// /dev/ttyUSB0), else the port-th built-in serial port /dev/ttyS<port-1>. On
+// Windows: COM<port>.
 QString devicePathForPort(const SettingsStore& store, std::int16_t port);
 
 // The built-in serial port that port number `port` opens when not mapped.

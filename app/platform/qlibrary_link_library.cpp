@@ -1,6 +1,5 @@
 #include "platform/qlibrary_link_library.hpp"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -8,17 +7,6 @@ namespace vxorv {
 
 QLibraryLinkLibrary::QLibraryLinkLibrary(QString fileName, QStringList directories)
     : m_fileName(std::move(fileName)), m_directories(std::move(directories)) {}
-
-QStringList QLibraryLinkLibrary::defaultDirectories() {
-    QStringList directories;
-    if (QCoreApplication::instance()) {
-        const QDir programDirectory(QCoreApplication::applicationDirPath());
-        directories << programDirectory.path()
-                    << QDir::cleanPath(
-                           programDirectory.filePath(QStringLiteral(VXORV_LIBDIR_FROM_BINDIR)));
-    }
-    return directories;
-}
 
 bool QLibraryLinkLibrary::load() {
     if (m_library.isLoaded()) {

@@ -14,8 +14,10 @@ class QLibraryLinkLibrary final : public LinkLibrary {
   public:
     QLibraryLinkLibrary(QString fileName, QStringList directories);
 
-    // The program's own directory, then the library directory of the install the
-    // program lies in, found from the program's place whatever the prefix.
+    // The library's file name on this platform: libwinvxbt.so, winvxbt.dll.
+    static QString defaultFileName();
+    // The program's own directory, then (on Linux) the library directory of the
+    // install the program lies in, found from the program's place whatever the prefix.
     static QStringList defaultDirectories();
 
     std::optional<std::uint16_t> VXBT_init(std::uint8_t channel, std::uint16_t max_message_length,

@@ -2,13 +2,12 @@
 
 #include "platform/code_page.hpp"
 #include "platform/serial_device_check.hpp"
+#include "platform/serial_device_write.hpp"
 
 #include <QFileInfo>
 
 #include <algorithm>
-#include <cerrno>
 #include <limits>
-#include <unistd.h>
 
 namespace vxorv {
 namespace {
@@ -225,19 +224,15 @@ Status QtSerialPort::Output(QByteArrayView bytes) {
     // Written to the device at once, past QSerialPort's buffer: replies go out
     // now, not when the event loop next runs, and a device that does not read
     // (a full line) is told apart from a lost one instead of piling up bytes.
-    ssize_t written = -1;
-    do {
-        written = ::write(static_cast<int>(m_port.handle()), bytes.data(),
-                          static_cast<std::size_t>(bytes.size()));
-    } while (written < 0 && errno == EINTR);
-    if (written == bytes.size()) {
+    const DeviceWrite write = writeToDevice(m_port.handle(), bytes);
+    if (write.outcome == DeviceWrite::Outcome::Written) {
         return Status::ok();
     }
-    if (written >= 0 || errno == EAGAIN) {
+    if (write.outcome == DeviceWrite::Outcome::LineFull) {
         return Status::failure(QStringLiteral("The device does not take what is sent: the line "
                                               "is full."));
     }
-    const QString reason = qt_error_string(errno);
+    const QString& reason = write.reason;
     deviceGone(reason);
     return Status::failure(QStringLiteral("Writing to the serial port failed: %1.").arg(reason));
 }

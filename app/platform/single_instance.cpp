@@ -3,7 +3,9 @@
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QFileInfo>
+#include <QLocalServer>
 #include <QLocalSocket>
+#include <QLockFile>
 #include <QLoggingCategory>
 #include <QStandardPaths>
 #include <QThread>
@@ -15,13 +17,39 @@ Q_LOGGING_CATEGORY(lcInstance, "vxorv.instance", QtWarningMsg)
 
 const QByteArray showRequest = QByteArrayLiteral("show\n");
 
+void acceptRequests(QLocalServer& server, const std::function<void()>& onActivation) {
+    while (QLocalSocket* socket = server.nextPendingConnection()) {
+        QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        const auto readRequest = [&onActivation, socket] {
+            while (socket->canReadLine()) {
+                if (socket->readLine() == showRequest && onActivation) {
+                    onActivation();
+                }
+            }
+        };
+        QObject::connect(socket, &QLocalSocket::readyRead, socket, readRequest);
+        readRequest();
+    }
+}
+
 } // namespace
 
+struct SingleInstance::Claim {
+    Claim(const QString& directory, const QString& key)
+        : lock(directory + u'/' + key + QStringLiteral(".lock")),
+          socketPath(directory + u'/' + key + QStringLiteral(".socket")) {}
+
+    QLockFile lock;
+    QString socketPath;
+    QLocalServer server;
+};
+
 SingleInstance::SingleInstance(const QString& directory, const QString& key)
-    : m_lock(directory + u'/' + key + QStringLiteral(".lock")),
-      m_socketPath(directory + u'/' + key + QStringLiteral(".socket")) {
-    m_lock.setStaleLockTime(0); // stale only when its process is gone, never by age
+    : m_claim(std::make_unique<Claim>(directory, key)) {
+    m_claim->lock.setStaleLockTime(0); // stale only when its process is gone, never by age
 }
+
+SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::keyFor(const QString& settingsFile) {
     // The display names the session; the settings file lets a throw-away
@@ -38,49 +66,37 @@ QString SingleInstance::defaultDirectory() {
 }
 
 bool SingleInstance::claim() {
-    if (!m_lock.tryLock(0)) {
-        if (m_lock.error() == QLockFile::LockFailedError) {
+    if (!m_claim->lock.tryLock(0)) {
+        if (m_claim->lock.error() == QLockFile::LockFailedError) {
             return false; // held by a copy that runs
         }
         // A runtime directory that cannot be used must not keep the program from starting.
         qCWarning(lcInstance).noquote()
             << QStringLiteral("Cannot tell whether another copy runs: the lock file in %1 cannot "
                               "be created.")
-                   .arg(QFileInfo(m_socketPath).absolutePath());
+                   .arg(QFileInfo(m_claim->socketPath).absolutePath());
         return true;
     }
-    QLocalServer::removeServer(m_socketPath); // left by a copy that was killed
-    m_server.setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_server.listen(m_socketPath)) {
+    QLocalServer& server = m_claim->server;
+    const QString& socketPath = m_claim->socketPath;
+    QLocalServer::removeServer(socketPath); // left by a copy that was killed
+    server.setSocketOptions(QLocalServer::UserAccessOption);
+    if (!server.listen(socketPath)) {
         qCWarning(lcInstance).noquote()
             << QStringLiteral("A later start cannot reach this copy: listening on %1 failed: %2")
-                   .arg(m_socketPath, m_server.errorString());
+                   .arg(socketPath, server.errorString());
         return true;
     }
-    QObject::connect(&m_server, &QLocalServer::newConnection, [this] { acceptRequests(); });
+    QObject::connect(&server, &QLocalServer::newConnection,
+                     [this] { acceptRequests(m_claim->server, m_onActivation); });
     return true;
-}
-
-void SingleInstance::acceptRequests() {
-    while (QLocalSocket* socket = m_server.nextPendingConnection()) {
-        QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        const auto readRequest = [this, socket] {
-            while (socket->canReadLine()) {
-                if (socket->readLine() == showRequest && m_onActivation) {
-                    m_onActivation();
-                }
-            }
-        };
-        QObject::connect(socket, &QLocalSocket::readyRead, socket, readRequest);
-        readRequest();
-    }
 }
 
 bool SingleInstance::activateRunningCopy(std::chrono::milliseconds timeout) {
     const QDeadlineTimer deadline(timeout);
     while (!deadline.hasExpired()) {
         QLocalSocket socket;
-        socket.connectToServer(m_socketPath);
+        socket.connectToServer(m_claim->socketPath);
         if (socket.waitForConnected(static_cast<int>(deadline.remainingTime()))) {
             socket.write(showRequest);
             const bool sent =

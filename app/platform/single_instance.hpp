@@ -1,11 +1,10 @@
 #pragma once
 
-#include <QLocalServer>
-#include <QLockFile>
 #include <QString>
 
 #include <chrono>
 #include <functional>
+#include <memory>
 
 namespace vxorv {
 
@@ -14,11 +13,14 @@ namespace vxorv {
 // taken and asks the running copy, over the socket, to show itself. A copy
 // that was killed leaves both files behind: its lock counts as stale once
 // its process is gone, and its socket is removed before listening anew.
+// (On Windows: a named mutex of the user's session and a named event that the
+// later start sets; both vanish with the process.)
 class SingleInstance {
   public:
     // `key` is a file name; the files live in `directory`, which only the
     // user may enter.
     SingleInstance(const QString& directory, const QString& key);
+    ~SingleInstance();
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;
 
@@ -38,11 +40,9 @@ class SingleInstance {
     static QString defaultDirectory();
 
   private:
-    void acceptRequests();
+    struct Claim; // what the running copy holds, per platform
 
-    QLockFile m_lock;
-    QString m_socketPath;
-    QLocalServer m_server;
+    std::unique_ptr<Claim> m_claim;
     std::function<void()> m_onActivation;
 };
 

@@ -2,13 +2,13 @@
 // focused window, and lives in the notification area.
 
 #include "collection/data_collection.hpp"
-#include "platform/ini_settings_store.hpp"
 #include "platform/port_device.hpp"
 #include "platform/qlibrary_link_library.hpp"
 #include "platform/qt_serial_devices.hpp"
 #include "platform/qt_serial_port.hpp"
 #include "platform/qt_timer.hpp"
 #include "platform/single_instance.hpp"
+#include "platform/user_settings_store.hpp"
 #include "platform/widgets/qt_message_boxes.hpp"
 #include "platform/widgets/qt_tray_icon.hpp"
 #include "settings/settings.hpp"
@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
     // running copy's main window up and ends.
     SingleInstance instance(
         SingleInstance::defaultDirectory(),
-        SingleInstance::keyFor(IniSettingsStore::fileNameFor(settingsApplication)));
+        SingleInstance::keyFor(userSettingsLocation(settingsApplication)));
     if (!instance.claim()) {
         if (instance.activateRunningCopy(std::chrono::seconds(5))) {
             qInfo("VXORV is already running; its main window is shown.");
@@ -51,10 +51,11 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    IniSettingsStore store(settingsApplication);
+    const std::unique_ptr<SettingsStore> userSettings = openUserSettingsStore(settingsApplication);
+    SettingsStore& store = *userSettings;
     auto devicePath = [&store](std::int16_t port) { return devicePathForPort(store, port); };
-    QtSerialPort MSComm1(devicePath, portMappingHint(store.fileName()));
-    QLibraryLinkLibrary library(QStringLiteral("libwinvxbt.so"),
+    QtSerialPort MSComm1(devicePath, portMappingHint(userSettingsLocation(settingsApplication)));
+    QLibraryLinkLibrary library(QLibraryLinkLibrary::defaultFileName(),
                                 QLibraryLinkLibrary::defaultDirectories());
     KeystrokeBackendChoice backend = chooseKeystrokeBackend(typingBackend(store).toStdString());
     const QString typingBackendName = QString::fromStdString(backend.name);

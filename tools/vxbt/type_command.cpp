@@ -2,7 +2,7 @@
 
 #include "collection/keystroke_conversion.hpp"
 #include "platform/code_page.hpp"
-#include "platform/ini_settings_store.hpp"
+#include "platform/user_settings_store.hpp"
 #include "settings/settings.hpp"
 #include "typing/keystroke_backend_factory.hpp"
 #include "typing/send_keys.hpp"
@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <ostream>
 
@@ -22,8 +23,8 @@ int runType(const std::vector<std::string>& args, Streams& io) {
         static_cast<std::int32_t>(options.number("mode", std::numeric_limits<std::int32_t>::min(),
                                                  std::numeric_limits<std::int32_t>::max(), 0));
     const std::string bytes = readAll(io.in);
-    const IniSettingsStore store(settingsApplication);
-    KeystrokeBackendChoice choice = chooseKeystrokeBackend(typingBackend(store).toStdString());
+    const std::unique_ptr<SettingsStore> store = openUserSettingsStore(settingsApplication);
+    KeystrokeBackendChoice choice = chooseKeystrokeBackend(typingBackend(*store).toStdString());
     if (!choice.backend) {
         throw Failure(choice.problem);
     }

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QLockFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# VXORV for 64-bit Windows: cross-builds VXORV.exe, vxbt.exe and winvxbt.dll
+# (preset windows-app) against the static Qt in ../shared/qt6-mingw, then runs
+# the Windows tests under Wine on a virtual X server.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+qt=../shared/qt6-mingw
+if [[ ! -x "$qt/bin/qt-cmake" ]]; then
+    echo "windows.sh: skipped, no static Qt for Windows at $(realpath -m "$qt") (see README, VXORV on Windows)"
+    exit 0
+fi
+cmake --preset windows-app
+cmake --build --preset windows-app
+xvfb-run -a ctest --preset windows-app
