@@ -1,6 +1,7 @@
 #include "typing/kde/fake_input_key_device.hpp"
 
 #include "fake-input-client-protocol.h"
+#include "typing/wayland/wayland_round_trip.hpp"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -48,9 +49,11 @@ std::unique_ptr<FakeInputKeyDevice> FakeInputKeyDevice::open(std::string& proble
     Globals globals;
     wl_registry* registry = wl_display_get_registry(display);
     wl_registry_add_listener(registry, &registryListener, &globals);
-    if (wl_display_roundtrip(display) < 0 || globals.fakeInput == nullptr ||
-        globals.version < keyboardVersion) {
-        problem = globals.fakeInput == nullptr
+    std::string failure;
+    const bool answered = waylandRoundTrip(display, failure);
+    if (!answered || globals.fakeInput == nullptr || globals.version < keyboardVersion) {
+        problem = !answered ? failure
+                  : globals.fakeInput == nullptr
                       ? "the compositor offers no fake input to VXORV (not KDE Plasma, or "
                         "VXORV's desktop entry is not installed)"
                       : "KDE's fake input is too old to type keys (version " +
@@ -75,7 +78,8 @@ FakeInputKeyDevice::FakeInputKeyDevice(wl_display* display, wl_registry* registr
 FakeInputKeyDevice::~FakeInputKeyDevice() {
     org_kde_kwin_fake_input_destroy(m_fakeInput);
     wl_registry_destroy(m_registry);
-    wl_display_roundtrip(m_display);
+    std::string failure;
+    waylandRoundTrip(m_display, failure);
     wl_display_disconnect(m_display);
 }
 
@@ -87,10 +91,11 @@ bool FakeInputKeyDevice::key(uinput::EvdevCode code, bool down) {
     // A roundtrip after each release confirms that the compositor has the
     // key before it counts as typed, and keeps us from writing faster than
     // its socket drains (which would end the connection).
+    std::string failure;
     const bool delivered = down ? wl_display_flush(m_display) >= 0 || errno == EAGAIN
-                                : wl_display_roundtrip(m_display) >= 0;
+                                : waylandRoundTrip(m_display, failure);
     if (!delivered) {
-        m_failure = "lost the connection to KDE's compositor";
+        m_failure = failure.empty() ? "lost the connection to KDE's compositor" : failure;
     }
     return delivered;
 }

@@ -1,5 +1,6 @@
 #include "typing/uinput/session_layout.hpp"
 
+#include "typing/wayland/wayland_round_trip.hpp"
 #include <wayland-client.h>
 #include <xkbcommon/xkbcommon.h>
 
@@ -99,8 +100,8 @@ std::unique_ptr<CompositorKeymap> CompositorKeymap::connect(std::string& problem
     wl_registry_add_listener(o.registry, &registryListener, &o);
     // The globals, then the seat's capabilities, then the keymap.
     for (int i = 0; i < 3; ++i) {
-        if (wl_display_roundtrip(o.display) < 0) {
-            problem = "lost the connection to the Wayland compositor";
+        if (std::string failure; !waylandRoundTrip(o.display, failure)) {
+            problem = failure;
             return nullptr;
         }
     }

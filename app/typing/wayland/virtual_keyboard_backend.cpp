@@ -1,10 +1,10 @@
 #include "typing/wayland/virtual_keyboard_backend.hpp"
 
 #include "typing/wayland/virtual_keymap.hpp"
+#include "typing/wayland/wayland_round_trip.hpp"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
@@ -32,8 +32,6 @@ constexpr int keysPerSecond = 3000;
 // Around a keymap change, time for X11 clients to handle the keys typed with
 // the old keymap and to read the new one before its keys come.
 constexpr auto keymapSettle = 150ms;
-// A compositor that has not answered a round trip in this time is taken as stuck.
-constexpr auto answerPatience = 5s;
 // A seat that had no keyboard gains ours; its windows need a moment to take it.
 constexpr auto newKeyboardSettle = 500ms;
 
@@ -66,11 +64,6 @@ void onGlobal(void* data, wl_registry* registry, std::uint32_t name, const char*
 }
 void onGlobalRemove(void*, wl_registry*, std::uint32_t) {}
 const wl_registry_listener registryListener{onGlobal, onGlobalRemove};
-
-void onDone(void* data, wl_callback*, std::uint32_t) {
-    *static_cast<bool*>(data) = true;
-}
-const wl_callback_listener doneListener{onDone};
 
 std::string displayName() {
     const char* name = std::getenv("WAYLAND_DISPLAY");
@@ -270,78 +263,19 @@ class VirtualKeyboardBackend::Session {
     }
 
     // Sends what is buffered and waits for the compositor to have handled
-    // it, at most answerPatience; false, with failure() set, when the
-    // connection broke or the compositor did not answer.
+    // it; false, with failure() set, when the connection broke or the
+    // compositor did not answer in time.
     bool roundTrip() {
         if (!m_failure.empty()) {
             return false;
         }
-        bool done = false;
-        wl_callback* callback = wl_display_sync(m_display);
-        wl_callback_add_listener(callback, &doneListener, &done);
-        const Clock::time_point deadline = Clock::now() + answerPatience;
-        while (!done) {
-            if (!flush(deadline) || !readEvents(deadline)) {
-                wl_callback_destroy(callback);
-                return false;
-            }
+        std::string failure;
+        if (waylandRoundTrip(m_display, failure)) {
+            return true;
         }
-        wl_callback_destroy(callback);
-        return true;
-    }
-
-    bool flush(Clock::time_point deadline) {
-        while (wl_display_flush(m_display) < 0) {
-            if (errno != EAGAIN) {
-                return lost();
-            }
-            if (!waitFor(POLLOUT, deadline)) {
-                return false;
-            }
-        }
-        return true;
-    }
-
-    bool readEvents(Clock::time_point deadline) {
-        if (wl_display_prepare_read(m_display) != 0) {
-            return wl_display_dispatch_pending(m_display) >= 0 || lost();
-        }
-        if (!waitFor(POLLIN, deadline)) {
-            wl_display_cancel_read(m_display);
-            return false;
-        }
-        if (wl_display_read_events(m_display) < 0 || wl_display_dispatch_pending(m_display) < 0) {
-            return lost();
-        }
-        return true;
-    }
-
-    bool waitFor(short events, Clock::time_point deadline) {
-        pollfd socket{wl_display_get_fd(m_display), events, 0};
-        for (;;) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            if (left.count() <= 0) {
-                return fail("the Wayland compositor did not answer for " +
-                            std::to_string(answerPatience / 1s) + " s");
-            }
-            const int ready = poll(&socket, 1, static_cast<int>(left.count()));
-            if (ready > 0) {
-                return (socket.revents & (POLLERR | POLLHUP)) == 0 || lost();
-            }
-            if (ready < 0 && errno != EINTR) {
-                return lost();
-            }
-        }
-    }
-
-    bool lost() {
-        const int error = wl_display_get_error(m_display);
-        if (error == EPROTO) {
-            return fail("the Wayland compositor refused the virtual keyboard");
-        }
-        return fail(std::string("lost the connection to the Wayland compositor: ") +
-                    std::strerror(error != 0 ? error : errno));
+        return fail(wl_display_get_error(m_display) == EPROTO
+                        ? "the Wayland compositor refused the virtual keyboard"
+                        : failure);
     }
 
     bool fail(std::string why) {

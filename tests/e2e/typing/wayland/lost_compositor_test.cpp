@@ -6,6 +6,7 @@
 #include "typing/send_keys.hpp"
 #include "typing/wayland/virtual_keyboard_backend.hpp"
 
+#include <QProcess>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -65,6 +66,25 @@ TEST_F(LostCompositor, AStuckCompositorEndsTypingWithinItsPatience) {
     EXPECT_EQ(reports[1].keys.size(), 3u);
     EXPECT_FALSE(m_injector->available());
     EXPECT_EQ(m_injector->unavailableReason().toStdString(), reports[0].failure);
+}
+
+TEST_F(LostCompositor, VxbtTypeSaysSoAndEndsInsteadOfWaiting) {
+    ::kill(swayPid(), SIGSTOP);
+    QProcess vxbt;
+    // No session bus: one started on demand through Xwayland would wait for sway.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                       QStringLiteral("unix:path=/nonexistent"));
+    vxbt.setProcessEnvironment(environment);
+    vxbt.start(QStringLiteral(VXBT_PATH), {QStringLiteral("type")});
+    vxbt.write("abc");
+    vxbt.closeWriteChannel();
+    const bool ended = vxbt.waitForFinished(30000);
+    ::kill(swayPid(), SIGCONT);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(vxbt.exitCode(), 1);
+    const QByteArray errors = vxbt.readAllStandardError();
+    EXPECT_TRUE(errors.contains("did not answer for 5 s")) << errors.toStdString();
 }
 
 TEST_F(LostCompositor, ALostConnectionEndsTypingAndIsReported) {

@@ -34,12 +34,21 @@ class WaylandTyping : public testing::Test {
         sink->clear();
     }
 
-    // Types `keystrokes` and returns what the sink received.
-    QString typed(const QString& keystrokes) {
+    // Types `keystrokes` and compares what the sink received with `expected`.
+    testing::AssertionResult typesAs(const QString& keystrokes, const QString& expected) {
         m_injector->sendKeys(keystrokes);
-        sink->collect([this] { return m_injector->waitUntilTypedFor(0ms); });
+        return sinkShows(expected);
+    }
+
+    // Waits until everything is typed and the sink, which may lag far behind
+    // on a loaded machine, shows as much as expected; then compares.
+    testing::AssertionResult sinkShows(const QString& expected) {
+        sink->collect([&] {
+            return m_injector->waitUntilTypedFor(0ms) &&
+                   sink->transcript().size() >= expected.size();
+        });
         EXPECT_EQ(m_injector->counts().refused, 0u);
-        return sink->transcript();
+        return sameText(sink->transcript(), expected);
     }
 
     std::unique_ptr<SendKeys> m_injector;
@@ -47,26 +56,26 @@ class WaylandTyping : public testing::Test {
 
 TEST_F(WaylandTyping, TypesAsciiWithEveryEscapedCharacter) {
     const std::u32string text = printableAscii() + U"{a}(b)[c]+^~%!";
-    EXPECT_TRUE(sameText(typed(escaped(text)), QString::fromStdU32String(text)));
+    EXPECT_TRUE(typesAs(escaped(text), QString::fromStdU32String(text)));
 }
 
 TEST_F(WaylandTyping, TypesLatin1AndTheEuroSign) {
     const std::u32string text = latin1AndWindows1252();
-    EXPECT_TRUE(sameText(typed(escaped(text)), QString::fromStdU32String(text)));
+    EXPECT_TRUE(typesAs(escaped(text), QString::fromStdU32String(text)));
 }
 
 TEST_F(WaylandTyping, TypesGreekAndCyrillic) {
     const std::u32string text = greekAndCyrillic();
-    EXPECT_TRUE(sameText(typed(escaped(text + text)), QString::fromStdU32String(text + text)));
+    EXPECT_TRUE(typesAs(escaped(text + text), QString::fromStdU32String(text + text)));
 }
 
 TEST_F(WaylandTyping, PressesNamedKeysAndCtrlCombinations) {
-    EXPECT_TRUE(sameText(typed(namedKeys), transcriptOf(namedKeys)));
+    EXPECT_TRUE(typesAs(namedKeys, transcriptOf(namedKeys)));
 }
 
 TEST_F(WaylandTyping, TypesALongMessageCompleteAndInOrder) {
     const QString keys = longMessage();
-    EXPECT_TRUE(sameText(typed(keys), transcriptOf(keys)));
+    EXPECT_TRUE(typesAs(keys, transcriptOf(keys)));
 }
 
 // Native Wayland windows take a keymap change in the middle of a message;
@@ -80,7 +89,7 @@ TEST_F(WaylandTyping, TypesAMessageWithMoreCharactersThanAKeymapHolds) {
         text += c;
     }
     text += text.substr(0, 100) + U"abc";
-    EXPECT_TRUE(sameText(typed(escaped(text)), QString::fromStdU32String(text)));
+    EXPECT_TRUE(typesAs(escaped(text), QString::fromStdU32String(text)));
 }
 
 // Message after message, the keymap growing between them, three times over.
@@ -94,9 +103,7 @@ TEST_F(WaylandTyping, TypesMessageAfterMessageExactlyEveryTime) {
             expected += transcriptOf(message);
         }
     }
-    sink->collect([this] { return m_injector->waitUntilTypedFor(0ms); });
-    EXPECT_TRUE(sameText(sink->transcript(), expected));
-    EXPECT_EQ(m_injector->counts().refused, 0u);
+    EXPECT_TRUE(sinkShows(expected));
 }
 
 // `vxbt type` as a user runs it in a Wayland session, with no setting.
@@ -106,9 +113,12 @@ TEST(VxbtType, TypesIntoTheFocusedWaylandWindow) {
     vxbt.start(QStringLiteral(VXBT_PATH), {QStringLiteral("type")});
     vxbt.write("Order 4711 \xe9\x80\r");
     vxbt.closeWriteChannel();
-    sink->collect([&] { return vxbt.state() == QProcess::NotRunning; });
+    const QString expected = QStringLiteral("Order 4711 é€{ENTER}");
+    sink->collect([&] {
+        return vxbt.state() == QProcess::NotRunning && sink->transcript().size() >= expected.size();
+    });
     EXPECT_EQ(vxbt.exitCode(), 0) << vxbt.readAllStandardError().toStdString();
-    EXPECT_TRUE(sameText(sink->transcript(), QStringLiteral("Order 4711 é€{ENTER}")));
+    EXPECT_TRUE(sameText(sink->transcript(), expected));
 }
 
 } // namespace
