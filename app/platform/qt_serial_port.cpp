@@ -5,11 +5,17 @@
 #include "platform/serial_device_write.hpp"
 
 #include <QFileInfo>
+#include <QLoggingCategory>
 
 #include <algorithm>
 #include <limits>
+#include <linux/serial.h>
+#include <sys/ioctl.h>
 
 namespace vxorv {
+
+Q_LOGGING_CATEGORY(lcSerial, "vxorv.serial", QtWarningMsg)
+
 namespace {
 
 // Bytes Qt keeps read from the device before it stops reading; beyond that
@@ -116,6 +122,7 @@ Status QtSerialPort::open() {
         return Status::failure(openFailure(path));
     }
     m_port.setReadBufferSize(readBufferLimit);
+    m_driverLossesAtOpen = m_driverLosses = driverLosses().value_or(0);
     return Status::ok();
 }
 
@@ -206,10 +213,35 @@ std::int16_t QtSerialPort::InBufferCount() const {
         std::min<qint64>(m_port.bytesAvailable(), std::numeric_limits<std::int16_t>::max()));
 }
 
+std::optional<std::int64_t> QtSerialPort::driverLosses() const {
+    serial_icounter_struct counts{};
+    if (::ioctl(static_cast<int>(m_port.handle()), TIOCGICOUNT, &counts) != 0) {
+        return std::nullopt; // pseudo-terminals and some adapters keep no counts
+    }
+    return std::int64_t{counts.overrun} + counts.buf_overrun;
+}
+
+void QtSerialPort::traceDriverLosses() {
+    // Without handshaking, a sender faster than we read overflows the
+    // driver's buffer and the driver drops bytes: say how many.
+    const std::optional<std::int64_t> losses = driverLosses();
+    if (losses && *losses > m_driverLosses) {
+        qCWarning(lcSerial).noquote()
+            << QStringLiteral("serial port %1 (%2): the driver dropped %3 received byte(s) that "
+                              "were not read in time, %4 since the port opened")
+                   .arg(m_commPort)
+                   .arg(m_devicePath)
+                   .arg(*losses - m_driverLosses)
+                   .arg(*losses - m_driverLossesAtOpen);
+        m_driverLosses = *losses;
+    }
+}
+
 SerialPortComponent::InputData QtSerialPort::Input() {
     QByteArray bytes;
     if (m_port.isOpen()) {
         bytes = m_port.read(m_inputLen == 0 ? m_port.bytesAvailable() : m_inputLen);
+        traceDriverLosses();
     }
     if (m_inputMode == InputModeBinary) {
         return bytes;

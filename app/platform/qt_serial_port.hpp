@@ -6,6 +6,7 @@
 #include <QSerialPort>
 
 #include <functional>
+#include <optional>
 
 namespace vxorv {
 
@@ -43,6 +44,8 @@ class QtSerialPort final : public SerialPortComponent {
     QString openFailure(const QString& path) const;
     void onError(QSerialPort::SerialPortError error);
     void deviceGone(const QString& reason);
+    std::optional<std::int64_t> driverLosses() const;
+    void traceDriverLosses();
     void raise(CommEventCode event);
 
     std::function<QString(std::int16_t)> m_devicePathForPort;
@@ -56,6 +59,9 @@ class QtSerialPort final : public SerialPortComponent {
     std::int16_t m_inputLen = 0;
     std::int16_t m_commEvent = CommEventNone;
     QString m_lastError;
+    // The driver's running count of dropped bytes, when the port opened and at the last look.
+    std::int64_t m_driverLossesAtOpen = 0;
+    std::int64_t m_driverLosses = 0;
     std::function<void()> m_onComm;
 };
 
