@@ -144,8 +144,11 @@ TEST_F(TypingControlEndToEnd, NothingIsTypedIntoTheTrayMenuOrTheMainWindow) {
     SCOPED_TRACE("with the main window focused, a scan waits");
     sink.clear();
     clickTrayIcon(QStringLiteral("1"));
-    ASSERT_TRUE(waitFor([] { return !windowsNamed(QStringLiteral("VX Orvex")).isEmpty(); }));
-    settle(500ms);
+    ASSERT_TRUE(waitFor([] {
+        const QStringList main = windowsNamed(QStringLiteral("VX Orvex"));
+        return !main.isEmpty() && xdotool({QStringLiteral("getwindowfocus")}) == main.first();
+    }));
+    settle(300ms);
     EXPECT_EQ(device->sendMessage("abc\r"), 0x06);
     settle(1500ms);
     EXPECT_EQ(sink.transcript(), "");
