@@ -9,8 +9,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <linux/serial.h>
-#include <sys/ioctl.h>
 
 namespace vxorv {
 
@@ -122,7 +120,7 @@ Status QtSerialPort::open() {
         return Status::failure(openFailure(path));
     }
     m_port.setReadBufferSize(readBufferLimit);
-    m_driverLossesAtOpen = m_driverLosses = driverLosses().value_or(0);
+    m_driverLossesAtOpen = m_driverLosses = bytesDroppedByDriver(m_port.handle()).value_or(0);
     return Status::ok();
 }
 
@@ -213,18 +211,10 @@ std::int16_t QtSerialPort::InBufferCount() const {
         std::min<qint64>(m_port.bytesAvailable(), std::numeric_limits<std::int16_t>::max()));
 }
 
-std::optional<std::int64_t> QtSerialPort::driverLosses() const {
-    serial_icounter_struct counts{};
-    if (::ioctl(static_cast<int>(m_port.handle()), TIOCGICOUNT, &counts) != 0) {
-        return std::nullopt; // pseudo-terminals and some adapters keep no counts
-    }
-    return std::int64_t{counts.overrun} + counts.buf_overrun;
-}
-
 void QtSerialPort::traceDriverLosses() {
     // Without handshaking, a sender faster than we read overflows the
     // driver's buffer and the driver drops bytes: say how many.
-    const std::optional<std::int64_t> losses = driverLosses();
+    const std::optional<std::int64_t> losses = bytesDroppedByDriver(m_port.handle());
     if (losses && *losses > m_driverLosses) {
         qCWarning(lcSerial).noquote()
             << QStringLiteral("serial port %1 (%2): the driver dropped %3 received byte(s) that "

@@ -6,7 +6,6 @@
 #include <QSerialPort>
 
 #include <functional>
-#include <optional>
 
 namespace vxorv {
 
@@ -44,7 +43,6 @@ class QtSerialPort final : public SerialPortComponent {
     QString openFailure(const QString& path) const;
     void onError(QSerialPort::SerialPortError error);
     void deviceGone(const QString& reason);
-    std::optional<std::int64_t> driverLosses() const;
     void traceDriverLosses();
     void raise(CommEventCode event);
 

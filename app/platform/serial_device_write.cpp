@@ -1,6 +1,8 @@
 #include "platform/serial_device_write.hpp"
 
 #include <cerrno>
+#include <linux/serial.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace vxorv {
@@ -19,6 +21,14 @@ DeviceWrite writeToDevice(SerialHandle handle, QByteArrayView bytes) {
         return {DeviceWrite::Outcome::LineFull, {}};
     }
     return {DeviceWrite::Outcome::Failed, qt_error_string(errno)};
+}
+
+std::optional<std::int64_t> bytesDroppedByDriver(SerialHandle handle) {
+    serial_icounter_struct counts{};
+    if (::ioctl(handle, TIOCGICOUNT, &counts) != 0) {
+        return std::nullopt;
+    }
+    return std::int64_t{counts.overrun} + counts.buf_overrun;
 }
 
 } // namespace vxorv

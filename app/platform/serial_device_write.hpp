@@ -4,6 +4,8 @@
 #include <QSerialPort>
 #include <QString>
 
+#include <cstdint>
+#include <optional>
 #include <utility>
 
 namespace vxorv {
@@ -25,5 +27,10 @@ struct DeviceWrite {
 // Writes `bytes` at once to the device behind an open QSerialPort's native
 // handle, past its buffer, without waiting for a device that does not read.
 DeviceWrite writeToDevice(SerialHandle handle, QByteArrayView bytes);
+
+// The driver's running count of received bytes it dropped because its buffer
+// overflowed; none where the driver keeps no such count (pseudo-terminals,
+// some adapters).
+std::optional<std::int64_t> bytesDroppedByDriver(SerialHandle handle);
 
 } // namespace vxorv

@@ -46,4 +46,9 @@ DeviceWrite writeToDevice(SerialHandle handle, QByteArrayView bytes) {
     return failed(error);
 }
 
+// The driver reports that bytes were lost, not how many.
+std::optional<std::int64_t> bytesDroppedByDriver(SerialHandle) {
+    return std::nullopt;
+}
+
 } // namespace vxorv
