@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # VXORV for 64-bit Windows: cross-builds VXORV.exe, vxbt.exe and winvxbt.dll
 # (preset windows-app) against the static Qt in ../shared/qt6-mingw, then runs
-# the Windows tests under Wine on a virtual X server.
+# the Windows tests and the end-to-end run under Wine on a virtual X server.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 qt=../shared/qt6-mingw
@@ -12,3 +12,6 @@ fi
 cmake --preset windows-app
 cmake --build --preset windows-app
 xvfb-run -a ctest --preset windows-app
+# End to end under Wine: a serial port, the Linux vxbt as the scanner, a
+# Windows text window; needs the Linux build (scripts/test.sh) for the tools.
+tests/e2e/windows/run_wine_e2e.sh build/default build/windows-app
