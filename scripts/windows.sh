@@ -15,3 +15,9 @@ xvfb-run -a ctest --preset windows-app
 # End to end under Wine: a serial port, the Linux vxbt as the scanner, a
 # Windows text window; needs the Linux build (scripts/test.sh) for the tools.
 tests/e2e/windows/run_wine_e2e.sh build/default build/windows-app
+
+# The installer, and its install and uninstall under Wine.
+version=$(sed -n 's/^project(VXORV VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+makensis -V2 -DBIN_DIR="$PWD/build/windows-app/bin" -DSOURCE_DIR="$PWD" -DVERSION="$version" \
+    -DOUT_FILE="$PWD/build/windows-app/VXORV-$version-setup.exe" app/shell/packaging/windows/vxorv.nsi
+tests/e2e/windows/run_wine_installer.sh "build/windows-app/VXORV-$version-setup.exe"
