@@ -1,96 +1,159 @@
 #include "typing/x11/keycode_bindings.hpp"
 
 #include <algorithm>
+#include <tuple>
 
 namespace vxorv::x11 {
 
-void KeycodeBindings::setSpares(const std::vector<Keycode>& spares) {
-    std::vector<Slot> slots;
-    slots.reserve(spares.size());
-    for (Keycode keycode : spares) {
-        auto old = std::find_if(m_slots.begin(), m_slots.end(),
-                                [keycode](const Slot& s) { return s.keycode == keycode; });
-        slots.push_back(old != m_slots.end() ? *old : Slot{keycode, 0, {}});
-    }
-    m_slots = std::move(slots);
+KeycodeBindings::Clock::time_point KeycodeBindings::Slot::quietAt(Clock::duration quiet) const {
+    return processed == unconfirmed ? unconfirmed : processed + quiet;
 }
 
-Keysym KeycodeBindings::boundTo(Keycode keycode) const {
-    auto it = std::find_if(m_slots.begin(), m_slots.end(),
-                           [keycode](const Slot& s) { return s.keycode == keycode; });
-    return it != m_slots.end() ? it->keysym : 0;
+void KeycodeBindings::setSpares(const std::vector<Keycode>& spares, bool withShiftLevel) {
+    std::vector<Slot> slots;
+    slots.reserve(spares.size() * 2);
+    for (Keycode keycode : spares) {
+        for (bool shifted : {false, true}) {
+            const Place place{keycode, shifted};
+            const Slot* old = at(place);
+            Slot slot;
+            slot.place = place;
+            slots.push_back(old != nullptr ? *old : slot);
+        }
+    }
+    m_slots = std::move(slots);
+    m_withShiftLevel = withShiftLevel;
+}
+
+std::array<Keysym, 2> KeycodeBindings::levelsOf(Keycode keycode) const {
+    std::array<Keysym, 2> levels{};
+    for (const Slot& slot : m_slots) {
+        if (slot.place.keycode == keycode) {
+            levels[slot.place.shifted ? 1 : 0] = slot.keysym;
+        }
+    }
+    // A free level shows its neighbour, so that whatever level a client picks
+    // for a key (with Shift, or through a key type derived from the symbols)
+    // it reads the keysym typed there.
+    if (levels[0] == 0) {
+        levels[0] = levels[1];
+    }
+    if (levels[1] == 0) {
+        levels[1] = levels[0];
+    }
+    return levels;
 }
 
 void KeycodeBindings::forget(Keycode keycode) {
     for (Slot& slot : m_slots) {
-        if (slot.keycode == keycode) {
+        if (slot.place.keycode == keycode) {
             slot.keysym = 0;
         }
     }
 }
 
-std::optional<KeycodeBindings::Lease> KeycodeBindings::lease(Keysym keysym, Clock::time_point now) {
-    if (Slot* bound = find(keysym)) {
-        return Lease{bound->keycode, false, now};
-    }
-    Slot* slot = find(0);
-    if (slot == nullptr) {
-        slot = leastRecentlyHandled();
-    }
-    if (slot == nullptr) {
-        return std::nullopt;
-    }
-    const Clock::time_point held = slot->keysym != 0 ? slot->handled + m_timing.hold : now;
-    const Clock::time_point notBefore = std::max({now, held, m_lastChange + m_timing.perChange});
-    slot->keysym = keysym;
-    m_lastChange = notBefore;
-    m_clientDone = std::max(m_clientDone, notBefore) + m_timing.perChange;
-    return Lease{slot->keycode, true, notBefore};
+bool KeycodeBindings::hasPlaces(bool plain) const {
+    return std::any_of(m_slots.begin(), m_slots.end(),
+                       [&](const Slot& slot) { return usable(slot, plain); });
 }
 
-void KeycodeBindings::typed(Keycode keycode, Clock::time_point when) {
-    m_clientDone = std::max(m_clientDone, when) + m_timing.perKey;
-    for (Slot& slot : m_slots) {
-        if (slot.keycode == keycode) {
-            slot.handled = m_clientDone;
+std::optional<KeycodeBindings::Lease> KeycodeBindings::lease(Keysym keysym, bool plain,
+                                                             Clock::time_point now) {
+    bool rebind = false;
+    Slot* slot = find(keysym, plain);
+    if (slot == nullptr) {
+        slot = vacant(plain, now);
+        if (slot == nullptr) {
+            return std::nullopt;
+        }
+        slot->keysym = keysym;
+        slot->used = true;
+        rebind = true;
+    }
+    typed(slot->place, now);
+    return Lease{slot->place, rebind};
+}
+
+KeycodeBindings::Clock::time_point KeycodeBindings::vacancyAt(bool plain) const {
+    Clock::time_point earliest = unconfirmed;
+    for (const Slot& slot : m_slots) {
+        if (usable(slot, plain)) {
+            earliest =
+                std::min(earliest, slot.keysym == 0 ? Clock::time_point{} : slot.quietAt(m_quiet));
         }
     }
+    return earliest;
+}
+
+void KeycodeBindings::typed(Place place, Clock::time_point when) {
+    if (Slot* slot = at(place)) {
+        slot->sent = when;
+        slot->processed = unconfirmed;
+    }
+}
+
+void KeycodeBindings::processed(Clock::time_point sentBy, Clock::time_point processedBy) {
+    for (Slot& slot : m_slots) {
+        if (slot.processed == unconfirmed && slot.sent <= sentBy) {
+            slot.processed = processedBy;
+        }
+    }
+}
+
+bool KeycodeBindings::anyBound() const {
+    return std::any_of(m_slots.begin(), m_slots.end(),
+                       [](const Slot& slot) { return slot.keysym != 0; });
 }
 
 KeycodeBindings::Clock::time_point KeycodeBindings::quietAt() const {
     Clock::time_point quiet{};
     for (const Slot& slot : m_slots) {
         if (slot.keysym != 0) {
-            quiet = std::max(quiet, slot.handled + m_timing.hold);
+            quiet = std::max(quiet, slot.quietAt(m_quiet));
         }
     }
     return quiet;
 }
 
-std::vector<Keycode> KeycodeBindings::releaseDue(Clock::time_point now) {
+std::vector<Keycode> KeycodeBindings::releaseAll() {
     std::vector<Keycode> released;
     for (Slot& slot : m_slots) {
-        if (slot.keysym != 0 && slot.handled + m_timing.hold <= now) {
-            released.push_back(slot.keycode);
-            slot.keysym = 0;
+        if (slot.keysym != 0 &&
+            std::find(released.begin(), released.end(), slot.place.keycode) == released.end()) {
+            released.push_back(slot.place.keycode);
         }
+        slot.keysym = 0;
     }
     return released;
 }
 
-std::vector<Keycode> KeycodeBindings::releaseAll() {
-    return releaseDue(Clock::time_point::max());
+bool KeycodeBindings::usable(const Slot& slot, bool plain) const {
+    return !slot.place.shifted || (!plain && m_withShiftLevel);
 }
 
-KeycodeBindings::Slot* KeycodeBindings::find(Keysym keysym) {
-    auto it = std::find_if(m_slots.begin(), m_slots.end(),
-                           [keysym](const Slot& s) { return s.keysym == keysym; });
+KeycodeBindings::Slot* KeycodeBindings::find(Keysym keysym, bool plain) {
+    auto it = std::find_if(m_slots.begin(), m_slots.end(), [&](const Slot& slot) {
+        return slot.keysym == keysym && usable(slot, plain);
+    });
     return it != m_slots.end() ? &*it : nullptr;
 }
 
-KeycodeBindings::Slot* KeycodeBindings::leastRecentlyHandled() {
-    auto it = std::min_element(m_slots.begin(), m_slots.end(),
-                               [](const Slot& a, const Slot& b) { return a.handled < b.handled; });
+KeycodeBindings::Slot* KeycodeBindings::vacant(bool plain, Clock::time_point now) {
+    Slot* best = nullptr;
+    // Never used places first, then free ones, then the least recently used.
+    auto rank = [](const Slot& slot) { return std::tuple(slot.used, slot.keysym != 0, slot.sent); };
+    for (Slot& slot : m_slots) {
+        if (usable(slot, plain) && (slot.keysym == 0 || slot.quietAt(m_quiet) <= now) &&
+            (best == nullptr || rank(slot) < rank(*best))) {
+            best = &slot;
+        }
+    }
+    return best;
+}
+
+KeycodeBindings::Slot* KeycodeBindings::at(Place place) {
+    auto it = std::find_if(m_slots.begin(), m_slots.end(),
+                           [&](const Slot& slot) { return slot.place == place; });
     return it != m_slots.end() ? &*it : nullptr;
 }
 

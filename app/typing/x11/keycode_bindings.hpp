@@ -2,81 +2,94 @@
 
 #include "typing/x11/keymap_index.hpp"
 
+#include <array>
 #include <chrono>
 #include <optional>
 #include <vector>
 
 namespace vxorv::x11 {
 
-// Lends spare keycodes (keys without symbols) to keysyms that the keymap
-// lacks. X clients read a changed keymap lazily, some time after the change:
-// rebinding or restoring a keycode before a client has handled the last key
-// event on it lets the client read the new mapping for the old event and type
-// the wrong character.
+// Lends the levels of spare keycodes (keys without symbols) to keysyms that
+// the keymap lacks: the plain level and, where the keymap has a Shift key,
+// the Shift level.
 //
-// When a client handles an event is not observable, so it is bounded: the
-// client is assumed to handle at least one key per `perKey` (a busy Qt text
-// editor managed 600 keys/s) and to fetch a changed keymap within `perChange`
-// (every change makes every client fetch the whole keymap again). The n-th
-// key of a fast run is thus handled only n * perKey (plus the changes before
-// it) after the run began. A binding stays untouched until its last key is
-// handled by that bound, plus `hold` (measured: 100 ms). Changes are also
-// spaced by `perChange`, so that a client slower than assumed falls behind by
-// its excess a change at a time rather than by a whole burst of changes.
-// Typing itself is never slowed down: only a change or a restore waits.
-struct KeycodeTiming {
-    std::chrono::steady_clock::duration hold = std::chrono::milliseconds(100);
-    std::chrono::steady_clock::duration perKey = std::chrono::milliseconds(2);
-    std::chrono::steady_clock::duration perChange = std::chrono::milliseconds(15);
-};
-
+// An X client translates a key event only when it gets to it, which on a busy
+// desktop can be seconds after the key, and it may read a changed keymap
+// before the events typed under the old one. No reply says when a client has
+// translated an event, so a binding is changed only once its last key has
+// been quiet for `quiet`, counted from when the server is known to have
+// processed that key (see processed()). A key the server has processed but
+// not yet confirmed never counts as quiet.
 class KeycodeBindings {
   public:
     using Clock = std::chrono::steady_clock;
 
-    explicit KeycodeBindings(KeycodeTiming timing = {}) : m_timing(timing) {}
+    static constexpr Clock::duration defaultQuiet = std::chrono::seconds(2);
+
+    explicit KeycodeBindings(Clock::duration quiet = defaultQuiet) : m_quiet(quiet) {}
+
+    // One level of a spare keycode: its plain level, or the one Shift selects.
+    struct Place {
+        Keycode keycode = 0;
+        bool shifted = false;
+        bool operator==(const Place&) const = default;
+    };
 
     // Replaces the spare keycodes. Bindings on keycodes that are no longer
     // spare are forgotten (the keymap was replaced under them).
-    void setSpares(const std::vector<Keycode>& spares);
-    // The keysym bound to `keycode`, 0 when it has none.
-    Keysym boundTo(Keycode keycode) const;
-    // Drops the binding of `keycode` without restoring it (someone else
+    void setSpares(const std::vector<Keycode>& spares, bool withShiftLevel);
+    // What `keycode` should show on its two levels: the bound keysyms, a free
+    // level showing the other level's keysym; {0, 0} when nothing is bound.
+    std::array<Keysym, 2> levelsOf(Keycode keycode) const;
+    // Drops the bindings of `keycode` without restoring it (someone else
     // changed the keymap).
     void forget(Keycode keycode);
+    // Whether a keysym can be lent a place at all; `plain`: only plain levels.
+    bool hasPlaces(bool plain) const;
 
     struct Lease {
-        Keycode keycode = 0;
-        bool rebind = false;         // bind `keysym` to the keycode before typing
-        Clock::time_point notBefore; // the earliest moment to rebind
+        Place place;
+        bool rebind = false; // bind the keysym to the place before typing on it
     };
-    // The keycode to type `keysym` on: its current binding, else a free spare,
-    // else the spare whose last key was handled longest ago, to be rebound
-    // once that is safe. nullopt without spares.
-    std::optional<Lease> lease(Keysym keysym, Clock::time_point now);
-    // A key was typed on `keycode` (borrowed or not) at `when`.
-    void typed(Keycode keycode, Clock::time_point when);
+    // A place to type `keysym` on now: where it is bound, else a free or quiet
+    // place (never used ones first, then the least recently used), which the
+    // caller must bind before typing. Counts as a use of the place at `now`.
+    // nullopt when every place is busy: wait until vacancyAt().
+    std::optional<Lease> lease(Keysym keysym, bool plain, Clock::time_point now);
+    // When a busy place for a `plain` (or any) keysym may be rebound; max()
+    // when none may be before the server has confirmed what it processed.
+    Clock::time_point vacancyAt(bool plain) const;
 
-    // When all current bindings may be restored.
+    // A key was sent on `place` at `when`.
+    void typed(Place place, Clock::time_point when);
+    // The server has processed every key sent up to `sentBy` by
+    // `processedBy` (a round trip begun at `sentBy` ended then).
+    void processed(Clock::time_point sentBy, Clock::time_point processedBy);
+
+    bool anyBound() const;
+    // When every binding is quiet; max() while some key is unconfirmed.
     Clock::time_point quietAt() const;
-    // Forgets the bindings that may be restored at `now` and returns their
-    // keycodes, for the caller to restore.
-    std::vector<Keycode> releaseDue(Clock::time_point now);
-    // Forgets all bindings and returns their keycodes.
+    // Forgets all bindings and returns the keycodes that had one.
     std::vector<Keycode> releaseAll();
 
   private:
-    struct Slot {
-        Keycode keycode = 0;
-        Keysym keysym = 0;         // 0: free
-        Clock::time_point handled; // the client has handled its last key by then
-    };
-    Slot* find(Keysym keysym);
-    Slot* leastRecentlyHandled();
+    static constexpr Clock::time_point unconfirmed = Clock::time_point::max();
 
-    KeycodeTiming m_timing;
-    Clock::time_point m_lastChange;
-    Clock::time_point m_clientDone; // the client has handled every key typed by then
+    struct Slot {
+        Place place;
+        Keysym keysym = 0;           // 0: free
+        bool used = false;           // ever bound in this process
+        Clock::time_point sent;      // its last key was sent then
+        Clock::time_point processed; // the server had processed it by then
+        Clock::time_point quietAt(Clock::duration quiet) const;
+    };
+    bool usable(const Slot& slot, bool plain) const;
+    Slot* find(Keysym keysym, bool plain);
+    Slot* vacant(bool plain, Clock::time_point now);
+    Slot* at(Place place);
+
+    Clock::duration m_quiet;
+    bool m_withShiftLevel = false;
     std::vector<Slot> m_slots;
 };
 

@@ -1,5 +1,6 @@
 #include "typing/x11/xtest_backend.hpp"
 
+#include "typing/x11/keyboard_loans.hpp"
 #include "typing/x11/keycode_bindings.hpp"
 #include "typing/x11/keymap_index.hpp"
 
@@ -11,8 +12,11 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <bitset>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -23,11 +27,13 @@ namespace {
 
 using x11::Keycode;
 using x11::KeycodeBindings;
+using x11::keyLevels;
 using x11::KeymapIndex;
 using x11::KeymapLevel;
 using x11::KeyStroke;
 using x11::Keysym;
 using x11::ModifierMask;
+using x11::setKeyLevels;
 
 constexpr std::array<Keysym, 30> namedKeysyms = {
     XK_Return, XK_Tab,  XK_Escape, XK_BackSpace, XK_Insert, XK_Delete, XK_Home, XK_End,
@@ -80,83 +86,98 @@ bool selectsControl(Keysym keysym) {
     return keysym == XK_Control_L || keysym == XK_Control_R;
 }
 
-// How long idle() may hold up the typing thread to restore borrowed keycodes
-// (after a short message it needs about 100 ms), and how long exiting may.
-constexpr auto idlePatience = std::chrono::milliseconds(250);
-constexpr auto exitPatience = std::chrono::seconds(2);
+// A borrowed keycode stays bound while messages keep coming, and is given
+// back once typing has been idle this long, or at exit.
+constexpr auto idleGiveBack = std::chrono::seconds(60);
+// Keymap changes are this far apart at least: every change makes every client
+// fetch the keymap again, and one that arrives while a client is fetching the
+// previous one can be lost to it.
+constexpr auto changeSpacing = std::chrono::milliseconds(100);
+// While typing, the server confirms this often that it has processed the keys
+// sent (one round trip), so that a stalled server does not make a key look
+// older than it is.
+constexpr auto confirmEvery = std::chrono::milliseconds(50);
+// Keys handed to the backend are typed in batches of at most this many, so
+// that the keycodes a message borrows are bound together.
+constexpr std::size_t batchSize = 512;
 
-struct KeymapFree {
+struct KeyboardFree {
     void operator()(XkbDescPtr desc) const { XkbFreeKeyboard(desc, 0, True); }
 };
+using KeyboardPtr = std::unique_ptr<XkbDescRec, KeyboardFree>;
+
+bool hasKeyTypesAndSyms(const XkbDescRec* desc) {
+    return desc != nullptr && desc->map != nullptr && desc->map->key_sym_map != nullptr &&
+           desc->map->syms != nullptr && desc->map->types != nullptr;
+}
+
+bool isDown(const std::array<char, 32>& keys, int keycode) {
+    return (keys[static_cast<std::size_t>(keycode / 8)] & (1 << (keycode % 8))) != 0;
+}
 
 } // namespace
 
 class XTestBackend::Session {
   public:
-    explicit Session(Display* display) : m_display(display) {}
+    using Clock = KeycodeBindings::Clock;
+
+    explicit Session(Display* display)
+        : m_display(display), m_record(display), m_giveBackThread([this] { giveBackWhenIdle(); }) {}
+
     ~Session() {
-        finish(exitPatience, true);
-        XCloseDisplay(m_display);
+        {
+            std::lock_guard lock(m_mutex);
+            m_closing = true;
+        }
+        m_wake.notify_all();
+        m_giveBackThread.join();
+        endRun();
+        // Every binding is quiet within the quiet time of the last key.
+        confirm();
+        std::this_thread::sleep_until(m_bindings.quietAt());
+        giveBackBindings();
+        m_record.write({});
+        XSync(m_display, False);
     }
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
+    Display* display() const { return m_display; }
+
     bool type(const KeyEvent& event) {
+        std::lock_guard lock(m_mutex);
         if (!m_running) {
             begin();
         }
-        const std::optional<KeyStroke> stroke = strokeFor(event);
-        if (!stroke) {
+        const std::optional<Planned> planned = plan(event);
+        if (!planned) {
             return false;
         }
-        const ModifierMask modifiers = stroke->modifiers | (event.ctrl ? ControlMask : 0);
-        std::vector<Keycode> modifierKeys;
-        for (int bit = 0; bit < 8; ++bit) {
-            if ((modifiers & (1u << bit)) != 0) {
-                if (m_modifierKeys[bit] == 0) {
-                    return false;
-                }
-                modifierKeys.push_back(m_modifierKeys[bit]);
-            }
+        m_batch.push_back(*planned);
+        if (m_batch.size() >= batchSize) {
+            typeBatch();
         }
-        for (Keycode key : modifierKeys) {
-            XTestFakeKeyEvent(m_display, key, True, CurrentTime);
-        }
-        XTestFakeKeyEvent(m_display, stroke->keycode, True, CurrentTime);
-        XTestFakeKeyEvent(m_display, stroke->keycode, False, CurrentTime);
-        for (auto key = modifierKeys.rbegin(); key != modifierKeys.rend(); ++key) {
-            XTestFakeKeyEvent(m_display, *key, False, CurrentTime);
-        }
-        // One flush per key: the server sees each key as soon as it is typed.
-        XFlush(m_display);
-        m_bindings.typed(stroke->keycode, KeycodeBindings::Clock::now());
         return true;
     }
 
-    // Restores what begin() switched off, and the borrowed keycodes once that
-    // is safe, waiting for them at most `patience`. Keycodes not yet safe to
-    // restore stay bound (harmlessly: nothing else uses them) until a later
-    // call; at exit they are restored after the wait whatever it left.
-    void finish(KeycodeBindings::Clock::duration patience, bool exiting) {
-        if (m_lockedModifiers != 0) {
-            XkbLockModifiers(m_display, XkbUseCoreKbd, m_lockedModifiers, m_lockedModifiers);
-            m_lockedModifiers = 0;
-            XFlush(m_display);
+    void idle() {
+        {
+            std::lock_guard lock(m_mutex);
+            endRun();
+            m_idleSince = Clock::now();
         }
-        std::this_thread::sleep_until(
-            std::min(m_bindings.quietAt(), KeycodeBindings::Clock::now() + patience));
-        const std::vector<Keycode> restorable =
-            exiting ? m_bindings.releaseAll()
-                    : m_bindings.releaseDue(KeycodeBindings::Clock::now());
-        for (Keycode keycode : restorable) {
-            setKeysym(keycode, NoSymbol);
-        }
-        XSync(m_display, False);
-        discardEvents();
-        m_running = false;
+        m_wake.notify_all();
     }
 
   private:
+    // A key to type: found in the keymap, or a keysym to borrow a place for.
+    struct Planned {
+        KeyStroke stroke;
+        Keysym borrowed = 0;
+        bool plain = false; // borrowed: only on a plain level (named keys, Ctrl)
+        KeycodeBindings::Place place;
+    };
+
     // Starts a run of keys: reads the keymap and the keyboard state as they
     // are now (the user may have switched layout since the last run) and
     // switches off every modifier that would change what a key types.
@@ -165,6 +186,7 @@ class XTestBackend::Session {
         XkbStateRec state{};
         XkbGetState(m_display, XkbUseCoreKbd, &state);
         readKeymap(state.group);
+        readRepeat();
         if (state.latched_mods != 0) {
             XkbLatchModifiers(m_display, XkbUseCoreKbd, state.latched_mods, 0);
         }
@@ -176,6 +198,49 @@ class XTestBackend::Session {
         m_running = true;
     }
 
+    // Types what is left, then gives back what the run changed but the
+    // borrowed keycodes, which stay bound for the next messages.
+    void endRun() {
+        if (!m_running) {
+            return;
+        }
+        typeBatch();
+        if (m_lockedModifiers != 0) {
+            XkbLockModifiers(m_display, XkbUseCoreKbd, m_lockedModifiers, m_lockedModifiers);
+            m_lockedModifiers = 0;
+        }
+        switchRepeatBackOn();
+        m_typed.reset();
+        confirm();
+        writeRecord();
+        XSync(m_display, False);
+        discardEvents();
+        m_running = false;
+    }
+
+    void giveBackWhenIdle() {
+        std::unique_lock lock(m_mutex);
+        while (!m_closing) {
+            const bool waiting = !m_running && m_bindings.anyBound();
+            if (waiting && Clock::now() >= m_idleSince + idleGiveBack) {
+                giveBackBindings();
+                writeRecord();
+                XSync(m_display, False);
+            } else if (waiting) {
+                m_wake.wait_until(lock, m_idleSince + idleGiveBack);
+            } else {
+                m_wake.wait(lock);
+            }
+        }
+    }
+
+    void giveBackBindings() {
+        for (Keycode keycode : m_bindings.releaseAll()) {
+            setKeyLevels(m_display, keycode, {});
+        }
+        m_lastChange = Clock::now();
+    }
+
     // A modifier key the user holds is released for good: pressing it again
     // afterwards could leave it stuck if the user let go in the meantime.
     void releaseHeldModifiers(ModifierMask held) {
@@ -185,45 +250,49 @@ class XTestBackend::Session {
         std::array<char, 32> keys{};
         XQueryKeymap(m_display, keys.data());
         for (int keycode = 8; keycode < 256; ++keycode) {
-            const bool down = (keys[keycode / 8] & (1 << (keycode % 8))) != 0;
-            if (down && (m_modifierMap[keycode] & held) != 0) {
+            if (isDown(keys, keycode) &&
+                (m_modifierMap[static_cast<std::size_t>(keycode)] & held) != 0) {
                 XTestFakeKeyEvent(m_display, static_cast<unsigned>(keycode), False, CurrentTime);
             }
         }
     }
 
+    // Any part of a keymap fetched from the server may be missing (a virtual
+    // keyboard may have left one without modifiers): what is missing counts
+    // as empty.
     void readKeymap(int group) {
-        const std::unique_ptr<XkbDescRec, KeymapFree> desc(XkbGetMap(
+        const KeyboardPtr desc(XkbGetMap(
             m_display, XkbKeyTypesMask | XkbKeySymsMask | XkbModifierMapMask, XkbUseCoreKbd));
         m_index = KeymapIndex{};
         m_modifierKeys.fill(0);
         m_modifierMap.fill(0);
-        if (!desc) {
+        if (!hasKeyTypesAndSyms(desc.get())) {
+            m_bindings.setSpares({}, false);
             return;
         }
+        const unsigned char* modmap = desc->map->modmap;
         std::vector<KeymapLevel> levels;
         std::vector<Keycode> spares;
         ModifierMask levelModifierMask = 0;
         for (int code = desc->min_key_code; code <= desc->max_key_code; ++code) {
             const auto keycode = static_cast<Keycode>(code);
-            const int groups = XkbKeyNumGroups(desc.get(), keycode);
-            const Keysym first =
-                groups > 0 ? static_cast<Keysym>(XkbKeySymEntry(desc.get(), keycode, 0, 0)) : 0;
-            if (const Keysym ours = m_bindings.boundTo(keycode); ours != 0) {
-                if (first == ours) {
+            const std::array<Keysym, 2> shown = keyLevels(desc.get(), keycode);
+            if (const std::array<Keysym, 2> ours = m_bindings.levelsOf(keycode);
+                ours != std::array<Keysym, 2>{}) {
+                if (shown == ours) {
                     spares.push_back(keycode);
                     continue;
                 }
                 m_bindings.forget(keycode);
             }
-            if (XkbKeyNumSyms(desc.get(), keycode) == 0 || hasNoSymbols(desc.get(), keycode)) {
+            if (hasNoSymbols(desc.get(), keycode)) {
                 spares.push_back(keycode);
                 continue;
             }
-            const ModifierMask sets = desc->map->modmap[keycode];
+            const ModifierMask sets = modmap != nullptr ? modmap[keycode] : 0;
             m_modifierMap[keycode] = sets;
-            if (sets != 0 && (selectsLevel(first) || selectsControl(first))) {
-                if (selectsLevel(first)) {
+            if (sets != 0 && (selectsLevel(shown[0]) || selectsControl(shown[0]))) {
+                if (selectsLevel(shown[0])) {
                     levelModifierMask |= sets;
                 }
                 for (int bit = 0; bit < 8; ++bit) {
@@ -232,11 +301,12 @@ class XTestBackend::Session {
                     }
                 }
             }
+            const int groups = XkbKeyNumGroups(desc.get(), keycode);
             addLevels(desc.get(), keycode,
                       effectiveGroup(group, groups, XkbKeyGroupInfo(desc.get(), keycode)), levels);
         }
         m_index = KeymapIndex(levels, levelModifierMask);
-        m_bindings.setSpares(spares);
+        m_bindings.setSpares(spares, m_modifierKeys[ShiftMapIndex] != 0);
     }
 
     static bool hasNoSymbols(XkbDescPtr desc, Keycode keycode) {
@@ -251,8 +321,13 @@ class XTestBackend::Session {
 
     static void addLevels(XkbDescPtr desc, Keycode keycode, int group,
                           std::vector<KeymapLevel>& levels) {
-        const XkbKeyTypeRec& type = *XkbKeyKeyType(desc, keycode, group);
-        for (int level = 0; level < type.num_levels; ++level) {
+        const int typeIndex = desc->map->key_sym_map[keycode].kt_index[group];
+        if (typeIndex >= desc->map->num_types) {
+            return;
+        }
+        const XkbKeyTypeRec& type = desc->map->types[typeIndex];
+        for (int level = 0; level < type.num_levels && level < XkbKeyGroupsWidth(desc, keycode);
+             ++level) {
             const auto keysym = static_cast<Keysym>(XkbKeySymEntry(desc, keycode, level, group));
             if (const std::optional<ModifierMask> mods = levelModifiers(type, level);
                 mods && keysym != NoSymbol) {
@@ -261,43 +336,200 @@ class XTestBackend::Session {
         }
     }
 
-    std::optional<KeyStroke> strokeFor(const KeyEvent& event) {
+    // How to type `event`, or nullopt when it cannot be typed here.
+    std::optional<Planned> plan(const KeyEvent& event) {
+        Planned planned;
+        const ModifierMask ctrl = event.ctrl ? ControlMask : 0;
+        std::optional<KeyStroke> found;
+        Keysym keysym = NoSymbol;
         if (event.kind == KeyEvent::Kind::Named) {
-            const Keysym keysym = namedKeysyms[static_cast<std::size_t>(event.key)];
-            if (auto stroke = m_index.findKeysym(keysym)) {
-                return stroke;
+            keysym = namedKeysyms[static_cast<std::size_t>(event.key)];
+            found = m_index.findKeysym(keysym);
+            planned.plain = true;
+        } else {
+            found = m_index.findCharacter(event.character);
+            keysym = found ? NoSymbol : x11::keysymForCharacter(event.character);
+            planned.plain = event.ctrl;
+        }
+        if (found) {
+            planned.stroke = {found->keycode, static_cast<ModifierMask>(found->modifiers | ctrl)};
+        } else if (keysym != NoSymbol && m_bindings.hasPlaces(planned.plain)) {
+            planned.stroke = {0, ctrl};
+            planned.borrowed = keysym;
+        } else {
+            return std::nullopt;
+        }
+        for (int bit = 0; bit < 8; ++bit) {
+            if ((planned.stroke.modifiers & (1u << bit)) != 0 && m_modifierKeys[bit] == 0) {
+                return std::nullopt;
             }
-            return borrow(keysym);
         }
-        if (auto stroke = m_index.findCharacter(event.character)) {
-            return stroke;
-        }
-        const Keysym keysym = x11::keysymForCharacter(event.character);
-        if (keysym == NoSymbol) {
-            return std::nullopt;
-        }
-        return borrow(keysym);
+        return planned;
     }
 
-    // Binds a keysym the keymap lacks to a spare keycode.
-    std::optional<KeyStroke> borrow(Keysym keysym) {
-        const std::optional<KeycodeBindings::Lease> lease =
-            m_bindings.lease(keysym, KeycodeBindings::Clock::now());
-        if (!lease) {
-            return std::nullopt;
+    // Types the batch in waves: each binds every keysym it can place now in
+    // one go, then types up to the first key that has to wait for a place.
+    void typeBatch() {
+        std::size_t next = 0;
+        while (next < m_batch.size()) {
+            const std::size_t end = leaseWave(next);
+            if (end == next) {
+                waitForVacancy(m_batch[next].plain);
+                continue;
+            }
+            prepareKeys(next, end);
+            for (std::size_t i = next; i < end; ++i) {
+                press(m_batch[i]);
+            }
+            next = end;
         }
-        if (lease->rebind) {
-            std::this_thread::sleep_until(lease->notBefore);
-            setKeysym(lease->keycode, keysym);
-        }
-        return KeyStroke{lease->keycode, 0};
+        m_batch.clear();
     }
 
-    void setKeysym(Keycode keycode, Keysym keysym) {
-        // Two levels alike: with Shift, or as the server derives key types from
-        // a core mapping, the key still types the same symbol.
-        std::array<KeySym, 2> keysyms{keysym, keysym};
-        XChangeKeyboardMapping(m_display, keycode, 2, keysyms.data(), 1);
+    std::size_t leaseWave(std::size_t from) {
+        std::size_t i = from;
+        for (; i < m_batch.size(); ++i) {
+            Planned& planned = m_batch[i];
+            if (planned.borrowed == 0) {
+                continue;
+            }
+            const auto lease = m_bindings.lease(planned.borrowed, planned.plain, Clock::now());
+            if (!lease) {
+                break;
+            }
+            planned.place = lease->place;
+            planned.stroke.keycode = lease->place.keycode;
+            if (lease->place.shifted) {
+                planned.stroke.modifiers |= ShiftMask;
+            }
+            if (lease->rebind && std::find(m_rebound.begin(), m_rebound.end(),
+                                           lease->place.keycode) == m_rebound.end()) {
+                m_rebound.push_back(lease->place.keycode);
+            }
+        }
+        return i;
+    }
+
+    void waitForVacancy(bool plain) {
+        confirm();
+        std::this_thread::sleep_until(m_bindings.vacancyAt(plain));
+    }
+
+    // Before the keys of batch[from, end) go out: switches off the server's
+    // auto-repeat for those keys (a server that stalls between a key's press
+    // and its release would otherwise repeat it) and binds the keysyms just
+    // leased, after recording both for a successor.
+    void prepareKeys(std::size_t from, std::size_t end) {
+        std::bitset<256> fresh;
+        for (std::size_t i = from; i < end; ++i) {
+            for (Keycode key : keysOf(m_batch[i].stroke)) {
+                fresh.set(key, !m_typed.test(key));
+            }
+        }
+        if (fresh.none() && m_rebound.empty()) {
+            return;
+        }
+        m_typed |= fresh;
+        const std::bitset<256> repeatOff = fresh & m_repeats;
+        m_repeatOff |= repeatOff;
+        writeRecord();
+        if (repeatOff.any()) {
+            setRepeat(repeatOff, false);
+        }
+        if (!m_rebound.empty()) {
+            std::this_thread::sleep_until(m_lastChange + changeSpacing);
+            for (Keycode keycode : m_rebound) {
+                setKeyLevels(m_display, keycode, m_bindings.levelsOf(keycode));
+            }
+            m_rebound.clear();
+            m_lastChange = Clock::now();
+        }
+    }
+
+    std::vector<Keycode> keysOf(const KeyStroke& stroke) const {
+        std::vector<Keycode> keys;
+        for (int bit = 0; bit < 8; ++bit) {
+            if ((stroke.modifiers & (1u << bit)) != 0) {
+                keys.push_back(m_modifierKeys[bit]);
+            }
+        }
+        keys.push_back(stroke.keycode);
+        return keys;
+    }
+
+    void press(const Planned& planned) {
+        const std::vector<Keycode> keys = keysOf(planned.stroke);
+        for (Keycode key : keys) {
+            XTestFakeKeyEvent(m_display, key, True, CurrentTime);
+        }
+        for (auto key = keys.rbegin(); key != keys.rend(); ++key) {
+            XTestFakeKeyEvent(m_display, *key, False, CurrentTime);
+        }
+        // One flush per key: the server sees each key as soon as it is typed.
+        XFlush(m_display);
+        const Clock::time_point now = Clock::now();
+        if (planned.borrowed != 0) {
+            m_bindings.typed(planned.place, now);
+        }
+        if (now >= m_lastConfirm + confirmEvery) {
+            confirm();
+        }
+    }
+
+    // A round trip: the server has processed every key sent before it.
+    void confirm() {
+        const Clock::time_point sent = Clock::now();
+        XSync(m_display, False);
+        m_lastConfirm = Clock::now();
+        m_bindings.processed(sent, m_lastConfirm);
+    }
+
+    void readRepeat() {
+        m_repeats.reset();
+        const KeyboardPtr desc(XkbAllocKeyboard());
+        if (desc && XkbGetControls(m_display, XkbPerKeyRepeatMask, desc.get()) == Success) {
+            for (int keycode = 0; keycode < 256; ++keycode) {
+                const auto* mask = reinterpret_cast<const char*>(desc->ctrls->per_key_repeat);
+                m_repeats.set(static_cast<std::size_t>(keycode),
+                              (mask[keycode / 8] & (1 << (keycode % 8))) != 0);
+            }
+        }
+    }
+
+    // Sets the auto-repeat of `keys`, leaving every other key's as it is now.
+    void setRepeat(const std::bitset<256>& keys, bool on) {
+        const KeyboardPtr desc(XkbAllocKeyboard());
+        if (!desc || XkbGetControls(m_display, XkbPerKeyRepeatMask, desc.get()) != Success) {
+            return;
+        }
+        for (std::size_t keycode = 0; keycode < 256; ++keycode) {
+            if (keys.test(keycode)) {
+                const auto bit = static_cast<unsigned char>(1 << (keycode % 8));
+                unsigned char& byte = desc->ctrls->per_key_repeat[keycode / 8];
+                byte = static_cast<unsigned char>(on ? byte | bit : byte & ~bit);
+            }
+        }
+        XkbSetControls(m_display, XkbPerKeyRepeatMask, desc.get());
+    }
+
+    void switchRepeatBackOn() {
+        if (m_repeatOff.any()) {
+            setRepeat(m_repeatOff, true);
+            m_repeatOff.reset();
+        }
+    }
+
+    void writeRecord() {
+        std::vector<x11::KeyLoan> loans;
+        for (int code = 8; code < 256; ++code) {
+            const auto keycode = static_cast<Keycode>(code);
+            const x11::KeyLoan loan{keycode, m_bindings.levelsOf(keycode),
+                                    m_repeatOff.test(keycode), m_typed.test(keycode)};
+            if (loan != x11::KeyLoan{keycode}) {
+                loans.push_back(loan);
+            }
+        }
+        m_record.write(loans);
     }
 
     void discardEvents() {
@@ -308,12 +540,27 @@ class XTestBackend::Session {
     }
 
     Display* m_display;
+    x11::LoanRecord m_record;
     bool m_running = false;
     KeymapIndex m_index;
     KeycodeBindings m_bindings;
     std::array<Keycode, 8> m_modifierKeys{};       // a key that sets each real modifier
     std::array<ModifierMask, 256> m_modifierMap{}; // the modifiers each key sets
     unsigned m_lockedModifiers = 0;                // switched off by begin()
+    std::vector<Planned> m_batch;
+    std::vector<Keycode> m_rebound; // leased, to be bound before the next keys go out
+    std::bitset<256> m_repeats;     // keys whose auto-repeat was on when the run began
+    std::bitset<256> m_repeatOff;   // keys whose auto-repeat this run switched off
+    std::bitset<256> m_typed;       // keys this run has pressed
+    Clock::time_point m_lastChange;
+    Clock::time_point m_lastConfirm;
+    Clock::time_point m_idleSince;
+
+    // The give-back thread shares the connection: everything above is guarded.
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_closing = false;
+    std::thread m_giveBackThread; // last: starts once the rest is ready
 };
 
 std::unique_ptr<XTestBackend> XTestBackend::open(std::string& problem) {
@@ -344,19 +591,26 @@ std::unique_ptr<XTestBackend> XTestBackend::open(std::string& problem) {
         XCloseDisplay(display);
         return nullptr;
     }
+    // A typist killed earlier may have left keys bound, down or without
+    // auto-repeat; undo that before reading the keymap.
+    x11::recoverAbandonedLoans(display);
     return std::unique_ptr<XTestBackend>(new XTestBackend(std::make_unique<Session>(display)));
 }
 
 XTestBackend::XTestBackend(std::unique_ptr<Session> session) : m_session(std::move(session)) {}
 
-XTestBackend::~XTestBackend() = default;
+XTestBackend::~XTestBackend() {
+    Display* display = m_session->display();
+    m_session.reset();
+    XCloseDisplay(display);
+}
 
 bool XTestBackend::type(const KeyEvent& event) {
     return m_session->type(event);
 }
 
 void XTestBackend::idle() {
-    m_session->finish(idlePatience, false);
+    m_session->idle();
 }
 
 } // namespace vxorv

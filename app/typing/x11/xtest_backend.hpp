@@ -10,11 +10,18 @@ namespace vxorv {
 // Types into the focused X11 window through the XTest extension, whatever the
 // user's keyboard layout: each character is looked up in the live keymap
 // (active group, with Shift or AltGr as the keymap says), and one the layout
-// lacks is bound to a spare keycode for as long as it is needed. While a run
-// of keys is typed, Caps Lock, Num Lock and any modifier the user holds are
-// switched off so that they cannot change what is typed; the locks are
-// switched back on when the queue runs empty (idle()), and borrowed keycodes
-// are restored then and on destruction.
+// lacks is bound to a level of a spare keycode. While a run of keys is typed,
+// Caps Lock, Num Lock and any modifier the user holds are switched off so
+// that they cannot change what is typed, and the server's auto-repeat is off
+// for the keys typed; both come back when the queue runs empty (idle()).
+//
+// A borrowed keycode is rebound only once it has been quiet for seconds, as a
+// busy client may translate a key that much later; when a text needs more
+// distinct borrowed characters than there are places, typing waits for one
+// rather than type a wrong character. Borrowed keycodes are given back after a
+// minute without typing and on destruction (waiting for them to be quiet).
+// What is changed is recorded on the root window, and a typist killed before
+// giving it back has it undone by the next one to open.
 class XTestBackend final : public KeystrokeBackend {
   public:
     // Connects to the display named by DISPLAY. Returns null, with `problem`
@@ -27,10 +34,7 @@ class XTestBackend final : public KeystrokeBackend {
     XTestBackend& operator=(const XTestBackend&) = delete;
 
     bool type(const KeyEvent& event) override;
-    // Switches the locks back on and restores the borrowed keycodes that may
-    // be restored (see KeycodeBindings), waiting up to 250 ms for them; any
-    // left are restored by a later idle() or on destruction, which waits up to
-    // 2 s for them.
+    // Types what is batched and switches the locks and auto-repeat back on.
     void idle() override;
 
   private:

@@ -7,117 +7,129 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = KeycodeBindings::Clock;
+using Place = KeycodeBindings::Place;
 
 constexpr Keysym alpha = 0x7e1;
 constexpr Keysym beta = 0x7e2;
 constexpr Keysym gamma = 0x7e3;
+constexpr Keysym delta = 0x7e4;
 
 const Clock::time_point t0 = Clock::now();
 
-TEST(KeycodeBindings, BindsEachKeysymOnceAndKeepsItsKeycode) {
-    KeycodeBindings bindings({100ms, 0ms, 0ms});
-    bindings.setSpares({200, 201});
-    const auto a = bindings.lease(alpha, t0);
+// Leases `keysym` at `when` and types it there, the server confirming at once.
+Place typeOn(KeycodeBindings& bindings, Keysym keysym, Clock::time_point when, bool plain = true) {
+    const auto lease = bindings.lease(keysym, plain, when);
+    EXPECT_TRUE(lease) << std::hex << keysym;
+    bindings.typed(lease->place, when);
+    bindings.processed(when, when);
+    return lease->place;
+}
+
+TEST(KeycodeBindings, BindsEachKeysymOnceAndKeepsItsPlace) {
+    KeycodeBindings bindings(2s);
+    bindings.setSpares({200, 201}, false);
+    const auto a = bindings.lease(alpha, true, t0);
     ASSERT_TRUE(a);
     EXPECT_TRUE(a->rebind);
-    EXPECT_EQ(a->notBefore, t0);
-    bindings.typed(a->keycode, t0);
-    const auto b = bindings.lease(beta, t0);
+    const auto b = bindings.lease(beta, true, t0);
     ASSERT_TRUE(b);
-    EXPECT_TRUE(b->rebind);
-    EXPECT_NE(b->keycode, a->keycode);
+    EXPECT_NE(b->place, a->place);
 
-    const auto again = bindings.lease(alpha, t0 + 1ms);
+    const auto again = bindings.lease(alpha, true, t0 + 1ms);
     ASSERT_TRUE(again);
     EXPECT_FALSE(again->rebind);
-    EXPECT_EQ(again->keycode, a->keycode);
-    EXPECT_EQ(bindings.boundTo(a->keycode), alpha);
+    EXPECT_EQ(again->place, a->place);
+    EXPECT_EQ(bindings.levelsOf(a->place.keycode), (std::array<Keysym, 2>{alpha, alpha}));
 }
 
-TEST(KeycodeBindings, ReusesTheLeastRecentlyUsedKeycodeOnlyAfterItsHold) {
-    KeycodeBindings bindings({100ms, 0ms, 0ms});
-    bindings.setSpares({200, 201});
-    bindings.typed(bindings.lease(alpha, t0)->keycode, t0);
-    bindings.typed(bindings.lease(beta, t0)->keycode, t0 + 30ms);
-    bindings.typed(bindings.lease(alpha, t0 + 50ms)->keycode, t0 + 50ms); // most recent now
+TEST(KeycodeBindings, RebindsOnlyAPlaceQuietForTheWholeQuietTimeTheLeastRecentlyUsedFirst) {
+    KeycodeBindings bindings(2s);
+    bindings.setSpares({200, 201}, false);
+    typeOn(bindings, alpha, t0);
+    typeOn(bindings, beta, t0 + 100ms);
+    typeOn(bindings, alpha, t0 + 500ms); // alpha is now the most recent
 
-    const auto c = bindings.lease(gamma, t0 + 60ms);
+    EXPECT_FALSE(bindings.lease(gamma, true, t0 + 2099ms)) << "beta's key may still be unread";
+    EXPECT_EQ(bindings.vacancyAt(true), t0 + 2100ms);
+    const auto c = bindings.lease(gamma, true, t0 + 2100ms);
     ASSERT_TRUE(c);
     EXPECT_TRUE(c->rebind);
-    EXPECT_EQ(c->keycode, 201);
-    EXPECT_EQ(c->notBefore, t0 + 130ms);
-    EXPECT_EQ(bindings.boundTo(201), gamma);
-    EXPECT_EQ(bindings.boundTo(200), alpha);
+    EXPECT_EQ(c->place, (Place{201, false}));
+    EXPECT_EQ(bindings.levelsOf(200)[0], alpha);
 }
 
-TEST(KeycodeBindings, SpacesKeymapChangesAndCountsThemAsWorkForTheClient) {
-    KeycodeBindings bindings({100ms, 0ms, 10ms});
-    bindings.setSpares({200, 201, 202});
-    EXPECT_EQ(bindings.lease(alpha, t0)->notBefore, t0);
-    bindings.typed(200, t0); // handled by t0 + 10 ms
-    EXPECT_EQ(bindings.lease(beta, t0 + 1ms)->notBefore, t0 + 10ms);
-    bindings.typed(201, t0 + 10ms);                                    // handled by t0 + 20 ms
-    EXPECT_EQ(bindings.lease(alpha, t0 + 11ms)->notBefore, t0 + 11ms); // no change, no wait
-    EXPECT_EQ(bindings.quietAt(), t0 + 120ms);
-
-    bindings.setSpares({200, 201});
-    const auto c = bindings.lease(gamma, t0 + 12ms);
-    EXPECT_EQ(c->keycode, 200);
-    EXPECT_EQ(c->notBefore, t0 + 110ms);
+TEST(KeycodeBindings, PrefersNeverUsedPlacesToFreedOnes) {
+    KeycodeBindings bindings(2s);
+    bindings.setSpares({200, 201, 202}, false);
+    typeOn(bindings, alpha, t0);
+    EXPECT_EQ(bindings.releaseAll(), (std::vector<Keycode>{200}));
+    EXPECT_EQ(typeOn(bindings, beta, t0 + 1s), (Place{201, false}));
+    EXPECT_EQ(typeOn(bindings, gamma, t0 + 1s), (Place{202, false}));
+    EXPECT_EQ(typeOn(bindings, delta, t0 + 1s), (Place{200, false})) << "freed places are free";
 }
 
-TEST(KeycodeBindings, WaitsForASlowClientToHandleTheLastKeyBeforeRebinding) {
-    KeycodeBindings bindings({100ms, 2ms, 0ms});
-    bindings.setSpares({200});
-    bindings.typed(bindings.lease(alpha, t0)->keycode, t0);
-    for (int i = 0; i < 50; ++i) {
-        bindings.typed(38, t0); // a burst of plain keys the client has yet to handle
-    }
-    bindings.typed(200, t0); // alpha again: the 52nd key, handled by t0 + 104 ms
-    EXPECT_EQ(bindings.quietAt(), t0 + 204ms);
-    EXPECT_EQ(bindings.lease(beta, t0 + 1ms)->notBefore, t0 + 204ms);
-
-    // Keys typed slower than the client handles them add no backlog.
-    KeycodeBindings paced({100ms, 2ms, 0ms});
-    paced.setSpares({200});
-    for (int i = 0; i < 50; ++i) {
-        paced.typed(38, t0 + i * 5ms);
-    }
-    paced.typed(paced.lease(alpha, t0 + 250ms)->keycode, t0 + 250ms);
-    EXPECT_EQ(paced.quietAt(), t0 + 352ms);
+TEST(KeycodeBindings, CountsQuietTimeFromWhenTheServerConfirmedTheKey) {
+    KeycodeBindings bindings(2s);
+    bindings.setSpares({200}, false);
+    const auto a = bindings.lease(alpha, true, t0);
+    bindings.typed(a->place, t0);
+    // The server stalled: nothing confirmed yet, so nothing is ever quiet.
+    EXPECT_FALSE(bindings.lease(beta, true, t0 + 10s));
+    EXPECT_EQ(bindings.vacancyAt(true), Clock::time_point::max());
+    EXPECT_EQ(bindings.quietAt(), Clock::time_point::max());
+    // A round trip begun before the key was sent confirms nothing.
+    bindings.processed(t0 - 1ms, t0 + 10s);
+    EXPECT_EQ(bindings.quietAt(), Clock::time_point::max());
+    bindings.processed(t0 + 10s, t0 + 11s);
+    EXPECT_EQ(bindings.quietAt(), t0 + 13s);
+    EXPECT_FALSE(bindings.lease(beta, true, t0 + 12s));
+    EXPECT_TRUE(bindings.lease(beta, true, t0 + 13s));
 }
 
-TEST(KeycodeBindings, ReleasesEachBindingOnceItsHoldHasPassed) {
-    KeycodeBindings bindings({100ms, 0ms, 0ms});
-    bindings.setSpares({200, 201, 202});
-    EXPECT_EQ(bindings.quietAt(), Clock::time_point{});
-    bindings.typed(bindings.lease(alpha, t0)->keycode, t0);
-    bindings.typed(bindings.lease(beta, t0)->keycode, t0 + 40ms);
-    EXPECT_EQ(bindings.quietAt(), t0 + 140ms);
+TEST(KeycodeBindings, LendsShiftLevelsOnlyWhereAShiftedKeyDoes) {
+    KeycodeBindings bindings(2s);
+    bindings.setSpares({200}, true);
+    EXPECT_EQ(typeOn(bindings, alpha, t0, false), (Place{200, false}));
+    EXPECT_EQ(typeOn(bindings, beta, t0, false), (Place{200, true}));
+    EXPECT_EQ(bindings.levelsOf(200), (std::array<Keysym, 2>{alpha, beta}));
+    // A named key or a Ctrl combination needs the plain level: it waits.
+    EXPECT_FALSE(bindings.lease(gamma, true, t0 + 1s));
+    EXPECT_TRUE(bindings.lease(beta, false, t0 + 1s));
+    EXPECT_FALSE(bindings.lease(beta, true, t0 + 1s)) << "beta sits behind Shift";
 
-    EXPECT_EQ(bindings.releaseDue(t0 + 120ms), (std::vector<Keycode>{200}));
-    EXPECT_EQ(bindings.boundTo(201), beta);
-    EXPECT_EQ(bindings.releaseAll(), (std::vector<Keycode>{201}));
-    EXPECT_EQ(bindings.boundTo(201), 0u);
-    const auto fresh = bindings.lease(gamma, t0 + 150ms);
-    ASSERT_TRUE(fresh);
-    EXPECT_EQ(fresh->notBefore, t0 + 150ms); // restored keycodes are free at once
+    bindings.setSpares({200}, false); // the keymap lost its Shift key
+    EXPECT_FALSE(bindings.lease(beta, false, t0 + 1s)) << "beta sits behind a Shift now missing";
+    EXPECT_EQ(bindings.releaseAll(), (std::vector<Keycode>{200}));
+    EXPECT_EQ(bindings.levelsOf(200), (std::array<Keysym, 2>{}));
+}
+
+TEST(KeycodeBindings, AFreeLevelShowsTheOtherOne) {
+    KeycodeBindings bindings(2s);
+    bindings.setSpares({200}, true);
+    typeOn(bindings, alpha, t0, false);
+    EXPECT_EQ(bindings.levelsOf(200), (std::array<Keysym, 2>{alpha, alpha}));
+    bindings.forget(200);
+    EXPECT_FALSE(bindings.anyBound());
+    bindings.setSpares({200}, true);
+    EXPECT_EQ(typeOn(bindings, alpha, t0 + 3s, false), (Place{200, true})) << "never used first";
+    EXPECT_EQ(bindings.levelsOf(200), (std::array<Keysym, 2>{alpha, alpha}));
 }
 
 TEST(KeycodeBindings, ForgetsBindingsOnKeycodesThatAreNoLongerSpare) {
     KeycodeBindings bindings;
-    bindings.setSpares({200, 201});
-    bindings.lease(alpha, t0);
-    bindings.lease(beta, t0);
-    bindings.setSpares({201, 202});
-    EXPECT_EQ(bindings.boundTo(201), beta);
+    bindings.setSpares({200, 201}, false);
+    bindings.lease(alpha, true, t0);
+    bindings.lease(beta, true, t0);
+    bindings.setSpares({201, 202}, false);
+    EXPECT_EQ(bindings.levelsOf(201)[0], beta);
     EXPECT_EQ(bindings.releaseAll(), (std::vector<Keycode>{201}));
 }
 
 TEST(KeycodeBindings, HasNothingToLendWithoutSpares) {
     KeycodeBindings bindings;
-    bindings.setSpares({});
-    EXPECT_FALSE(bindings.lease(alpha, t0));
+    bindings.setSpares({}, true);
+    EXPECT_FALSE(bindings.hasPlaces(false));
+    EXPECT_FALSE(bindings.lease(alpha, false, t0));
 }
 
 } // namespace
