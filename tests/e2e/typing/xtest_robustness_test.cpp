@@ -17,6 +17,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -238,6 +239,20 @@ std::string utf8(const std::u32string& text) {
     return QString::fromStdU32String(text).toStdString();
 }
 
+// Compares whole transcripts and, on a mismatch, shows where they part.
+testing::AssertionResult sameText(const std::u32string& received, const std::u32string& expected) {
+    if (received == expected) {
+        return testing::AssertionSuccess();
+    }
+    const auto at = static_cast<std::size_t>(
+        std::mismatch(received.begin(), received.end(), expected.begin(), expected.end()).first -
+        received.begin());
+    return testing::AssertionFailure()
+           << "received " << received.size() << " characters, expected " << expected.size()
+           << "; they part at " << at << ": received \"" << utf8(received.substr(at, 40))
+           << "\", expected \"" << utf8(expected.substr(at, 40)) << "\"";
+}
+
 TEST(XTestRobustness, ALaggingWindowReadsEveryBorrowedCharacterRight) {
     XKeyboard x;
     const std::vector<unsigned long> keymapBefore = x.keymap();
@@ -247,7 +262,7 @@ TEST(XTestRobustness, ALaggingWindowReadsEveryBorrowedCharacterRight) {
     ASSERT_GT(static_cast<int>(text.size()), 2 * x.spareKeycodes());
     LookupWindow window(1s);
     typeAndWait(text);
-    EXPECT_EQ(utf8(window.await(text.size())), utf8(text));
+    EXPECT_TRUE(sameText(window.await(text.size()), text));
     EXPECT_EQ(x.keymap(), keymapBefore) << "borrowed keycodes were not given back";
 }
 
@@ -269,7 +284,7 @@ TEST(XTestRobustness, TypesOnAKeymapWithoutModifiers) {
     }
     const std::u32string text = U"Shift-less: A1! é€";
     typeAndWait(text);
-    EXPECT_EQ(utf8(window.await(text.size())), utf8(text));
+    EXPECT_TRUE(sameText(window.await(text.size()), text));
     ASSERT_TRUE(XKeyboard::setLayout("us"));
 }
 
@@ -279,7 +294,7 @@ TEST(XTestRobustness, AStalledServerRepeatsNoKeyAndOtherKeysKeepTheirRepeat) {
     const RepeatMask repeatBefore = perKeyRepeat(display);
     const std::u32string line = U"U|L;_ typed while the server stalls, 0123456789 ";
     std::u32string text;
-    while (text.size() < 20000) {
+    while (text.size() < 12000) { // within the injector's backlog
         text += line;
     }
     const int aKeycode = XKeysymToKeycode(display, XK_a); // typed
@@ -301,8 +316,7 @@ TEST(XTestRobustness, AStalledServerRepeatsNoKeyAndOtherKeysKeepTheirRepeat) {
         injector.waitUntilTyped();
     }
     const std::u32string received = window.await(4 * text.size());
-    EXPECT_EQ(received.size(), 4 * text.size());
-    EXPECT_EQ(utf8(received), utf8(text + text + text + text));
+    EXPECT_TRUE(sameText(received, text + text + text + text));
     EXPECT_TRUE(typedKeyRepeatOff) << "the keys being typed kept their auto-repeat";
     EXPECT_TRUE(untypedKeyRepeatOn) << "a key not typed lost its auto-repeat";
     EXPECT_EQ(perKeyRepeat(display), repeatBefore) << "auto-repeat was not switched back on";
@@ -382,7 +396,7 @@ TEST(XTestRobustness, AfterATypistIsKilledTheNextOneGivesTheKeyboardBack) {
     window.clear();
 
     ASSERT_EQ(exitStatus(startVxbtType(bytes)), 0);
-    EXPECT_EQ(utf8(window.await(expected.size())), utf8(expected));
+    EXPECT_TRUE(sameText(window.await(expected.size()), expected));
     EXPECT_EQ(x.keymap(), keymapBefore);
     EXPECT_EQ(perKeyRepeat(display), repeatBefore);
     EXPECT_EQ(keysDown(display), std::vector<int>{});
