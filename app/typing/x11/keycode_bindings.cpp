@@ -57,6 +57,12 @@ bool KeycodeBindings::hasPlaces(bool plain) const {
                        [&](const Slot& slot) { return usable(slot, plain); });
 }
 
+bool KeycodeBindings::isBound(Keysym keysym, bool plain) const {
+    return std::any_of(m_slots.begin(), m_slots.end(), [&](const Slot& slot) {
+        return slot.keysym == keysym && usable(slot, plain);
+    });
+}
+
 std::optional<KeycodeBindings::Lease> KeycodeBindings::lease(Keysym keysym, bool plain,
                                                              Clock::time_point now) {
     bool rebind = false;

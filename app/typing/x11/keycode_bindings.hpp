@@ -46,6 +46,8 @@ class KeycodeBindings {
     void forget(Keycode keycode);
     // Whether a keysym can be lent a place at all; `plain`: only plain levels.
     bool hasPlaces(bool plain) const;
+    // Whether `keysym` is bound where a `plain` (or any) key can type it.
+    bool isBound(Keysym keysym, bool plain) const;
 
     struct Lease {
         Place place;

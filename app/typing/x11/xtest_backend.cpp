@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -97,9 +98,6 @@ constexpr auto changeSpacing = std::chrono::milliseconds(100);
 // sent (one round trip), so that a stalled server does not make a key look
 // older than it is.
 constexpr auto confirmEvery = std::chrono::milliseconds(50);
-// Keys handed to the backend are typed in batches of at most this many, so
-// that the keycodes a message borrows are bound together.
-constexpr std::size_t batchSize = 512;
 
 struct KeyboardFree {
     void operator()(XkbDescPtr desc) const { XkbFreeKeyboard(desc, 0, True); }
@@ -149,15 +147,44 @@ class XTestBackend::Session {
         if (!m_running) {
             begin();
         }
-        const std::optional<Planned> planned = plan(event);
+        std::optional<Planned> planned = plan(event);
         if (!planned) {
             return false;
         }
-        m_batch.push_back(*planned);
-        if (m_batch.size() >= batchSize) {
-            typeBatch();
+        if (planned->borrowed != 0) {
+            place(*planned);
         }
+        prepareKeys(keysOf(planned->stroke));
+        press(*planned);
         return true;
+    }
+
+    // Binds the keysyms the message borrows, as many as there are places
+    // for, in one keymap change, and switches off the auto-repeat of its keys.
+    void beginMessage(std::span<const KeyEvent> events) {
+        std::lock_guard lock(m_mutex);
+        if (!m_running) {
+            begin();
+        }
+        m_upcoming.clear();
+        std::vector<Keycode> keys;
+        for (const KeyEvent& event : events) {
+            const std::optional<Planned> planned = plan(event);
+            if (!planned) {
+                continue;
+            }
+            const std::vector<Keycode> its = keysOf(planned->stroke);
+            keys.insert(keys.end(), its.begin(), its.end());
+            const Borrowed borrowed{planned->borrowed, planned->plain};
+            if (borrowed.keysym != 0 &&
+                std::find(m_upcoming.begin(), m_upcoming.end(), borrowed) == m_upcoming.end()) {
+                m_upcoming.push_back(borrowed);
+            }
+        }
+        if (!m_upcoming.empty()) {
+            leaseWave(m_upcoming.front(), keys);
+        }
+        prepareKeys(keys);
     }
 
     void idle() {
@@ -176,6 +203,11 @@ class XTestBackend::Session {
         Keysym borrowed = 0;
         bool plain = false; // borrowed: only on a plain level (named keys, Ctrl)
         KeycodeBindings::Place place;
+    };
+    struct Borrowed {
+        Keysym keysym = 0;
+        bool plain = false;
+        bool operator==(const Borrowed&) const = default;
     };
 
     // Starts a run of keys: reads the keymap and the keyboard state as they
@@ -204,7 +236,7 @@ class XTestBackend::Session {
         if (!m_running) {
             return;
         }
-        typeBatch();
+        m_upcoming.clear();
         if (m_lockedModifiers != 0) {
             XkbLockModifiers(m_display, XkbUseCoreKbd, m_lockedModifiers, m_lockedModifiers);
             m_lockedModifiers = 0;
@@ -367,64 +399,64 @@ class XTestBackend::Session {
         return planned;
     }
 
-    // Types the batch in waves: each binds every keysym it can place now in
-    // one go, then types up to the first key that has to wait for a place.
-    void typeBatch() {
-        std::size_t next = 0;
-        while (next < m_batch.size()) {
-            const std::size_t end = leaseWave(next);
-            if (end == next) {
-                waitForVacancy(m_batch[next].plain);
-                continue;
+    // Gives a borrowed key its place, binding it first (with the message's
+    // next borrowed keysyms) when it has none, after waiting for a place to
+    // become free when all are busy.
+    void place(Planned& planned) {
+        const Borrowed borrowed{planned.borrowed, planned.plain};
+        if (!m_bindings.isBound(borrowed.keysym, borrowed.plain)) {
+            std::vector<Keycode> keys;
+            while (!leaseWave(borrowed, keys)) {
+                confirm();
+                std::this_thread::sleep_until(m_bindings.vacancyAt(borrowed.plain));
             }
-            prepareKeys(next, end);
-            for (std::size_t i = next; i < end; ++i) {
-                press(m_batch[i]);
-            }
-            next = end;
+            prepareKeys(keys);
         }
-        m_batch.clear();
+        const auto lease = m_bindings.lease(borrowed.keysym, borrowed.plain, Clock::now());
+        planned.place = lease->place;
+        planned.stroke.keycode = lease->place.keycode;
+        if (lease->place.shifted) {
+            planned.stroke.modifiers |= ShiftMask;
+        }
     }
 
-    std::size_t leaseWave(std::size_t from) {
-        std::size_t i = from;
-        for (; i < m_batch.size(); ++i) {
-            Planned& planned = m_batch[i];
-            if (planned.borrowed == 0) {
+    // Leases places for `first` and the message's borrowed keysyms after it
+    // that have none, up to the first one that finds no place; the keys they
+    // will press go to `keys`. False when `first` found none.
+    bool leaseWave(const Borrowed& first, std::vector<Keycode>& keys) {
+        std::vector<Borrowed> wave{first};
+        if (auto from = std::find(m_upcoming.begin(), m_upcoming.end(), first);
+            from != m_upcoming.end()) {
+            wave.assign(from, m_upcoming.end());
+        }
+        for (const Borrowed& borrowed : wave) {
+            if (m_bindings.isBound(borrowed.keysym, borrowed.plain)) {
                 continue;
             }
-            const auto lease = m_bindings.lease(planned.borrowed, planned.plain, Clock::now());
+            const auto lease = m_bindings.lease(borrowed.keysym, borrowed.plain, Clock::now());
             if (!lease) {
                 break;
             }
-            planned.place = lease->place;
-            planned.stroke.keycode = lease->place.keycode;
+            keys.push_back(lease->place.keycode);
             if (lease->place.shifted) {
-                planned.stroke.modifiers |= ShiftMask;
+                keys.push_back(m_modifierKeys[ShiftMapIndex]);
             }
-            if (lease->rebind && std::find(m_rebound.begin(), m_rebound.end(),
-                                           lease->place.keycode) == m_rebound.end()) {
+            if (std::find(m_rebound.begin(), m_rebound.end(), lease->place.keycode) ==
+                m_rebound.end()) {
                 m_rebound.push_back(lease->place.keycode);
             }
         }
-        return i;
+        return m_bindings.isBound(first.keysym, first.plain);
     }
 
-    void waitForVacancy(bool plain) {
-        confirm();
-        std::this_thread::sleep_until(m_bindings.vacancyAt(plain));
-    }
-
-    // Before the keys of batch[from, end) go out: switches off the server's
-    // auto-repeat for those keys (a server that stalls between a key's press
-    // and its release would otherwise repeat it) and binds the keysyms just
-    // leased, after recording both for a successor.
-    void prepareKeys(std::size_t from, std::size_t end) {
+    // Before `keys` go out: switches off the server's auto-repeat for those not
+    // yet switched off (a server that stalls between a key's press and its
+    // release would otherwise repeat it) and binds the keysyms just leased,
+    // after recording both for a successor.
+    void prepareKeys(const std::vector<Keycode>& keys) {
         std::bitset<256> fresh;
-        for (std::size_t i = from; i < end; ++i) {
-            for (Keycode key : keysOf(m_batch[i].stroke)) {
-                fresh.set(key, !m_typed.test(key));
-            }
+        for (Keycode key : keys) {
+            fresh.set(key, !m_typed.test(key));
         }
         if (fresh.none() && m_rebound.empty()) {
             return;
@@ -547,7 +579,7 @@ class XTestBackend::Session {
     std::array<Keycode, 8> m_modifierKeys{};       // a key that sets each real modifier
     std::array<ModifierMask, 256> m_modifierMap{}; // the modifiers each key sets
     unsigned m_lockedModifiers = 0;                // switched off by begin()
-    std::vector<Planned> m_batch;
+    std::vector<Borrowed> m_upcoming;              // what the current message borrows, in order
     std::vector<Keycode> m_rebound; // leased, to be bound before the next keys go out
     std::bitset<256> m_repeats;     // keys whose auto-repeat was on when the run began
     std::bitset<256> m_repeatOff;   // keys whose auto-repeat this run switched off
@@ -607,6 +639,10 @@ XTestBackend::~XTestBackend() {
 
 bool XTestBackend::type(const KeyEvent& event) {
     return m_session->type(event);
+}
+
+void XTestBackend::beginMessage(std::span<const KeyEvent> events) {
+    m_session->beginMessage(events);
 }
 
 void XTestBackend::idle() {

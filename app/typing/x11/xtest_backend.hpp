@@ -3,6 +3,7 @@
 #include "typing/keystroke_backend.hpp"
 
 #include <memory>
+#include <span>
 #include <string>
 
 namespace vxorv {
@@ -33,8 +34,11 @@ class XTestBackend final : public KeystrokeBackend {
     XTestBackend(const XTestBackend&) = delete;
     XTestBackend& operator=(const XTestBackend&) = delete;
 
+    // Binds what the message borrows in one keymap change, as far as there
+    // are places for it.
+    void beginMessage(std::span<const KeyEvent> events) override;
     bool type(const KeyEvent& event) override;
-    // Types what is batched and switches the locks and auto-repeat back on.
+    // Switches the locks and the auto-repeat back on.
     void idle() override;
 
   private:
