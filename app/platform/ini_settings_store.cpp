@@ -77,19 +77,10 @@ Status IniSettingsStore::SaveSetting(const QString& section, const QString& key,
     // not fully understand (a '#' comment, a byte-order mark, a broken line)
     // would mark every later write as failed although each rewrites the file.
     // A writer of its own per value answers for that write alone.
-    const QString path = keyPath(section, key);
-    const QVariant stored = m_settings.value(path);
     QSettings writer(m_settings.fileName(), QSettings::IniFormat);
-    writer.setValue(path, value);
+    writer.setValue(keyPath(section, key), value);
     writer.sync();
     if (writer.status() == QSettings::AccessError) {
-        // The readers share the writer's cache: let them go on reading what
-        // the file holds, not the value that never reached it.
-        if (stored.isValid()) {
-            writer.setValue(path, stored);
-        } else {
-            writer.remove(path);
-        }
         return Status::failure(
             QStringLiteral("Writing the settings file %1 failed: %2.")
                 .arg(QDir::toNativeSeparators(m_settings.fileName()), writeProblem(fileName())));
