@@ -1,6 +1,5 @@
 #include "settings/settings.hpp"
 
-#include <algorithm>
 #include <array>
 #include <functional>
 #include <limits>
@@ -185,12 +184,12 @@ QString typingBackend(const SettingsStore& store) {
     return value.isEmpty() ? backend.defaultText : value;
 }
 
-bool differsFromStore(const SettingsStore& store, const SettingsValues& values,
-                      const SerialPortComponent& MSComm1) {
-    const auto texts = storedTexts(values, MSComm1);
-    return std::any_of(texts.begin(), texts.end(), [&store](const StoredText& stored) {
-        return store.GetSetting(stored.section, stored.key, QString()) != stored.text;
-    });
+QStringList settingsTexts(const SettingsValues& values, const SerialPortComponent& MSComm1) {
+    QStringList texts;
+    for (const StoredText& stored : storedTexts(values, MSComm1)) {
+        texts << stored.text;
+    }
+    return texts;
 }
 
 } // namespace vxorv

@@ -56,10 +56,8 @@ Status saveSettings(SettingsStore& store, const SettingsValues& values,
 // keystroke backend to use.
 QString typingBackend(const SettingsStore& store);
 
-// True when saving would change what the store holds, so a failed save
-// loses something.
-bool differsFromStore(const SettingsStore& store, const SettingsValues& values,
-                      const SerialPortComponent& MSComm1);
+// The texts saveSettings would write, in its order: equal lists are equal settings.
+QStringList settingsTexts(const SettingsValues& values, const SerialPortComponent& MSComm1);
 
 // An optionally signed decimal number with blanks around it, within the
 // target width; nullopt for anything else.

@@ -96,6 +96,7 @@ void Shell::startUp() {
             m_parts.flags.SettingsForFirstLaunchCoerrectlyPerformed = true;
             if (Status saved = saveSettings(m_parts.store, m_parts.settings, m_parts.MSComm1);
                 !saved) {
+                m_firstSetupUnsaved = true;
                 report(
                     QStringLiteral("The settings could not be saved. %1").arg(saved.description()),
                     MessageBoxes::Icon::Exclamation);
@@ -113,6 +114,7 @@ void Shell::startUp() {
 void Shell::applicationStart(bool startAllowed) {
     const QList<UnusableSetting> unusable =
         loadSettings(m_parts.store, m_parts.settings, m_parts.MSComm1);
+    m_loadedSettings = settingsTexts(m_parts.settings, m_parts.MSComm1);
     m_parts.trayIcon.trayIconUpdate(TrayIcon::Picture::imgStopped,
                                     applicationTitle + QStringLiteral(" (stopped) "));
     // Right after the first set-up the user waits for collection to begin:
@@ -234,7 +236,8 @@ void Shell::applicationExit(ExitRequest request) {
     m_parts.trayIcon.trayIconRemove();
     const FirstLaunchFlags& flags = m_parts.flags;
     if (!flags.ThisWasFirstLaunch || flags.SettingsForFirstLaunchCoerrectlyPerformed) {
-        const bool changed = differsFromStore(m_parts.store, m_parts.settings, m_parts.MSComm1);
+        const bool changed = m_firstSetupUnsaved ||
+                             settingsTexts(m_parts.settings, m_parts.MSComm1) != m_loadedSettings;
         if (Status saved = saveSettings(m_parts.store, m_parts.settings, m_parts.MSComm1); !saved) {
             m_exitStatus = 1;
             const QString text = saveFailureText(saved, changed);

@@ -119,6 +119,11 @@ class Shell {
     ProgramVersion m_version;
     bool m_ended = false;
     int m_exitStatus = 0;
+    // What the settings were once loaded, and whether the confirmed first
+    // setup failed to reach the store: together, whether a failed save at
+    // exit loses anything.
+    QStringList m_loadedSettings;
+    bool m_firstSetupUnsaved = false;
     bool m_resumeAfterLoss = false; // RetryTimer armed because the device vanished
 };
 

@@ -189,14 +189,6 @@ TEST_F(SettingsTest, RoundTripKeepsThePortSettings) {
     EXPECT_EQ(reloaded.Settings(), m_port.Settings());
 }
 
-TEST_F(SettingsTest, DiffersFromStoreOnlyWhenASaveWouldChangeAStoredText) {
-    EXPECT_TRUE(differsFromStore(m_store, m_values, m_port)) << "nothing stored yet";
-    ASSERT_TRUE(saveSettings(m_store, m_values, m_port));
-    EXPECT_FALSE(differsFromStore(m_store, m_values, m_port));
-    ASSERT_TRUE(m_port.setCommPort(2));
-    EXPECT_TRUE(differsFromStore(m_store, m_values, m_port));
-}
-
 TEST_F(SettingsTest, AFailedWriteIsReportedAndTheOthersAreStillAttempted) {
     m_store.refuseWrites = true;
     const Status saved = saveSettings(m_store, m_values, m_port);

@@ -315,27 +315,37 @@ TEST_F(ShellTest, ExitWhileCollectingSavesWithoutStopping) {
 TEST_F(ShellTest, FailedSaveAtExitIsReportedWithItsReason) {
     configuredBefore(false);
     shell.startUp();
+    ASSERT_TRUE(port.setCommPort(4)); // OK in the dialog
     store.refuseWrites = true;
     shell.applicationExit();
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_TRUE(boxes.shown[0].text.contains(QStringLiteral("disk full")));
     EXPECT_TRUE(
-        boxes.shown[0].text.contains(QStringLiteral("changes made in this session are lost")))
-        << "most settings were never stored";
+        boxes.shown[0].text.contains(QStringLiteral("changes made in this session are lost")));
     EXPECT_EQ(boxes.shown[0].icon, MessageBoxes::Icon::Critical);
     EXPECT_EQ(windows.endStatus, 1);
 }
 
-TEST_F(ShellTest, FailedSaveOfUnchangedSettingsClaimsNoLoss) {
-    configuredBefore(false);
+TEST_F(ShellTest, FailedSaveClaimsNoLossWhenNothingChangedInTheSession) {
+    configuredBefore(false); // most values only read as their defaults
     shell.startUp();
-    ASSERT_TRUE(saveSettings(store, settings, port)); // the store holds what is in use
     store.refuseWrites = true;
     shell.applicationExit();
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_FALSE(boxes.shown[0].text.contains(QStringLiteral("are lost")))
         << boxes.shown[0].text.toStdString();
     EXPECT_TRUE(boxes.shown[0].text.contains(QStringLiteral("nothing is lost")));
+}
+
+TEST_F(ShellTest, AFirstSetupThatWasNeverSavedIsLostAtAFailedExit) {
+    userConfirms();
+    store.refuseWrites = true;
+    shell.startUp();
+    shell.applicationExit();
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_TRUE(
+        boxes.shown[1].text.contains(QStringLiteral("changes made in this session are lost")))
+        << boxes.shown[1].text.toStdString();
 }
 
 TEST_F(ShellTest, UnattendedExitWritesAFailedSaveToTheTraceInsteadOfABox) {
