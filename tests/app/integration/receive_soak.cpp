@@ -49,7 +49,7 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 constexpr char messageEnd = '\x83'; // typed as Enter with extended conversion 1
-constexpr auto replyTimeout = 300ms;
+constexpr auto replyTimeout = 500ms;
 
 struct Faults {
     std::uint64_t framesSent = 0;
@@ -84,6 +84,9 @@ class Line {
         std::rename(staging.toLocal8Bit().constData(), m_link.toLocal8Bit().constData());
     }
     void unplug() {
+        // The name goes with the device: terminal numbers are reused, and the
+        // program must not open another test's terminal under the old one.
+        QFile::remove(m_link);
         for (int* fd : {&m_master, &m_slave}) {
             if (*fd >= 0) {
                 ::close(*fd);
@@ -397,16 +400,19 @@ int main(int argc, char** argv) {
                 static_cast<unsigned long long>(faults.naks),
                 static_cast<unsigned long long>(faults.timeouts),
                 static_cast<unsigned long long>(faults.unplugs));
-    std::printf("receiver: frames accepted %llu, duplicates %llu\n",
+    std::printf("receiver: frames accepted %llu, duplicates %llu, results by code:",
                 static_cast<unsigned long long>(counts.framesAccepted),
                 static_cast<unsigned long long>(counts.duplicates));
+    for (std::size_t code = 1; code < counts.errors.size(); ++code) {
+        std::printf(" %zu: %llu", code, static_cast<unsigned long long>(counts.errors[code]));
+    }
+    std::printf("\n");
     std::printf("typing backlog: at most %zu of %zu keys\n", backlogHighest,
                 SendKeys::defaultBacklogLimit);
     std::printf("resident memory: %ld kB at start, %ld kB at most\n", rssAtStart, rssHighest);
 
     if (abort) {
         std::printf("FAILED: the run did not finish in time\n");
-        return 1;
     }
     if (typed != sent) {
         std::size_t at = 0;
@@ -414,6 +420,13 @@ int main(int argc, char** argv) {
             ++at;
         }
         std::printf("FAILED: typed differs from acknowledged at message %zu\n", at);
+        for (std::size_t i = at; i < at + 2; ++i) {
+            std::printf("  acknowledged %zu: %.60s\n  typed        %zu: %.60s\n", i,
+                        i < sent.size() ? sent[i].constData() : "-", i,
+                        i < typed.size() ? typed[i].constData() : "-");
+        }
+    }
+    if (abort || typed != sent) {
         return 1;
     }
     std::printf("every acknowledged message typed exactly once, in order\n");
