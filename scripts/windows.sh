@@ -14,8 +14,8 @@ cmake --build --preset windows-app
 # One Wine server for all the test programs (the preset's prefix): starting it
 # for each of them costs seconds.
 export WINEPREFIX="$PWD/build/windows-app/wine-prefix" WINEDEBUG=-all
-/usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
 wineserver -p
+/usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
 xvfb-run -a ctest --preset windows-app -j2
 wineserver -k
 unset WINEPREFIX
