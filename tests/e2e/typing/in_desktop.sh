@@ -86,4 +86,8 @@ done
 status=0
 VXORV_COMPOSITOR_PID=$compositor WAYLAND_DISPLAY=$display QT_QPA_PLATFORM=wayland "$@" ||
     status=$?
+if [[ $status != 0 ]]; then
+    echo "in_desktop.sh: the command failed (status $status); the compositor's log:" >&2
+    tail -n 40 "$log" >&2
+fi
 exit "$status"
