@@ -46,6 +46,9 @@ void RemoteDevice::open() {
 }
 
 void RemoteDevice::vanish() {
+    // The name goes with the device: terminal numbers are reused, and the
+    // program must not open another test's terminal under the old one.
+    QFile::remove(m_linkPath);
     if (m_master >= 0) {
         ::close(m_master);
         m_master = -1;
