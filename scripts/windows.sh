@@ -12,7 +12,9 @@ fi
 cmake --preset windows-app
 cmake --build --preset windows-app
 # One Wine server for all the test programs (the preset's prefix): starting it
-# for each of them costs seconds.
+# for each of them costs seconds. The prefix is made here, output discarded:
+# Wine's helper processes live as long as the server and hold the output of
+# the program that started them, which would keep the first test from ending.
 export WINEPREFIX="$PWD/build/windows-app/wine-prefix" WINEDEBUG=-all
 wineserver -p
 /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
