@@ -1,5 +1,7 @@
 #include "typing/gnome/gnome_backend.hpp"
 
+#include "typing/linux_named_keys.hpp"
+
 #include "typing/gnome/mutter_remote_desktop.hpp"
 #include "typing/uinput/session_layout.hpp"
 
@@ -13,15 +15,6 @@
 namespace vxorv {
 
 namespace {
-
-constexpr std::array<std::uint32_t, 30> namedKeysyms = {
-    XKB_KEY_Return, XKB_KEY_Tab,  XKB_KEY_Escape, XKB_KEY_BackSpace, XKB_KEY_Insert,
-    XKB_KEY_Delete, XKB_KEY_Home, XKB_KEY_End,    XKB_KEY_Prior,     XKB_KEY_Next,
-    XKB_KEY_Up,     XKB_KEY_Down, XKB_KEY_Left,   XKB_KEY_Right,     XKB_KEY_F1,
-    XKB_KEY_F2,     XKB_KEY_F3,   XKB_KEY_F4,     XKB_KEY_F5,        XKB_KEY_F6,
-    XKB_KEY_F7,     XKB_KEY_F8,   XKB_KEY_F9,     XKB_KEY_F10,       XKB_KEY_F11,
-    XKB_KEY_F12,    XKB_KEY_F13,  XKB_KEY_F14,    XKB_KEY_F15,       XKB_KEY_F16};
-static_assert(namedKeysyms.size() == static_cast<std::size_t>(NamedKey::F16) + 1);
 
 constexpr auto keyboardSettleTime = std::chrono::milliseconds(500);
 
@@ -72,7 +65,7 @@ bool GnomeBackend::type(const KeyEvent& event) {
 
 std::uint32_t GnomeBackend::keysymFor(const KeyEvent& event) const {
     if (event.kind == KeyEvent::Kind::Named) {
-        return namedKeysyms[static_cast<std::size_t>(event.key)];
+        return keysymOf(event.key);
     }
     return m_layout->keysymFor(event.character).value_or(0);
 }

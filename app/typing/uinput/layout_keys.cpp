@@ -1,5 +1,7 @@
 #include "typing/uinput/layout_keys.hpp"
 
+#include "typing/linux_named_keys.hpp"
+
 #include <linux/input-event-codes.h>
 #include <xkbcommon/xkbcommon.h>
 
@@ -14,13 +16,6 @@ namespace {
 
 // XKB keycodes are Linux key codes plus 8.
 constexpr xkb_keycode_t evdevOffset = 8;
-
-constexpr std::array<EvdevCode, 30> namedKeyCodes = {
-    KEY_ENTER,  KEY_TAB,      KEY_ESC, KEY_BACKSPACE, KEY_INSERT, KEY_DELETE, KEY_HOME, KEY_END,
-    KEY_PAGEUP, KEY_PAGEDOWN, KEY_UP,  KEY_DOWN,      KEY_LEFT,   KEY_RIGHT,  KEY_F1,   KEY_F2,
-    KEY_F3,     KEY_F4,       KEY_F5,  KEY_F6,        KEY_F7,     KEY_F8,     KEY_F9,   KEY_F10,
-    KEY_F11,    KEY_F12,      KEY_F13, KEY_F14,       KEY_F15,    KEY_F16};
-static_assert(namedKeyCodes.size() == static_cast<std::size_t>(NamedKey::F16) + 1);
 
 struct ContextFree {
     void operator()(xkb_context* context) const { xkb_context_unref(context); }
@@ -195,7 +190,7 @@ std::optional<KeyChord> LayoutKeys::forKey(NamedKey key, bool ctrl) const {
     if (ctrl && m_controlMask == 0) {
         return std::nullopt;
     }
-    return chord({namedKeyCodes[static_cast<std::size_t>(key)], 0}, ctrl);
+    return chord({evdevCodeOf(key), 0}, ctrl);
 }
 
 KeyChord LayoutKeys::chord(Placement placement, bool ctrl) const {

@@ -1,5 +1,7 @@
 #include "typing/wayland/virtual_keymap.hpp"
 
+#include "typing/linux_named_keys.hpp"
+
 #include <linux/input-event-codes.h>
 #include <xkbcommon/xkbcommon.h>
 
@@ -10,20 +12,6 @@
 namespace vxorv {
 
 namespace {
-
-constexpr std::array<VirtualKeymap::Key, 30> namedKeys{
-    KEY_ENTER,  KEY_TAB,      KEY_ESC, KEY_BACKSPACE, KEY_INSERT, KEY_DELETE, KEY_HOME, KEY_END,
-    KEY_PAGEUP, KEY_PAGEDOWN, KEY_UP,  KEY_DOWN,      KEY_LEFT,   KEY_RIGHT,  KEY_F1,   KEY_F2,
-    KEY_F3,     KEY_F4,       KEY_F5,  KEY_F6,        KEY_F7,     KEY_F8,     KEY_F9,   KEY_F10,
-    KEY_F11,    KEY_F12,      KEY_F13, KEY_F14,       KEY_F15,    KEY_F16};
-
-constexpr std::array<xkb_keysym_t, 30> namedKeysyms{
-    XKB_KEY_Return, XKB_KEY_Tab,  XKB_KEY_Escape, XKB_KEY_BackSpace, XKB_KEY_Insert,
-    XKB_KEY_Delete, XKB_KEY_Home, XKB_KEY_End,    XKB_KEY_Prior,     XKB_KEY_Next,
-    XKB_KEY_Up,     XKB_KEY_Down, XKB_KEY_Left,   XKB_KEY_Right,     XKB_KEY_F1,
-    XKB_KEY_F2,     XKB_KEY_F3,   XKB_KEY_F4,     XKB_KEY_F5,        XKB_KEY_F6,
-    XKB_KEY_F7,     XKB_KEY_F8,   XKB_KEY_F9,     XKB_KEY_F10,       XKB_KEY_F11,
-    XKB_KEY_F12,    XKB_KEY_F13,  XKB_KEY_F14,    XKB_KEY_F15,       XKB_KEY_F16};
 
 constexpr VirtualKeymap::Key xkbOffset = 8;
 
@@ -59,8 +47,8 @@ struct KeymapFree {
 
 VirtualKeymap::VirtualKeymap() {
     for (Key key = 1; key <= highestKey; ++key) {
-        if (key != controlKey &&
-            std::find(namedKeys.begin(), namedKeys.end(), key) == namedKeys.end()) {
+        if (key != controlKey && std::find(namedKeyEvdevCodes.begin(), namedKeyEvdevCodes.end(),
+                                           key) == namedKeyEvdevCodes.end()) {
             m_freeKeys.push_back(key);
         }
     }
@@ -72,7 +60,7 @@ VirtualKeymap::VirtualKeymap() {
 }
 
 VirtualKeymap::Key VirtualKeymap::keyOf(NamedKey key) {
-    return namedKeys.at(static_cast<std::size_t>(key));
+    return namedKeyEvdevCodes.at(static_cast<std::size_t>(key));
 }
 
 std::optional<VirtualKeymap::Key> VirtualKeymap::keyOf(char32_t character) const {
@@ -134,8 +122,8 @@ void VirtualKeymap::evictFor(std::size_t count, const std::vector<char32_t>& kee
 
 std::string VirtualKeymap::text() const {
     std::string symbols;
-    for (std::size_t i = 0; i < namedKeys.size(); ++i) {
-        symbols += keyEntry(namedKeys[i], namedKeysyms[i]);
+    for (std::size_t i = 0; i < namedKeyEvdevCodes.size(); ++i) {
+        symbols += keyEntry(namedKeyEvdevCodes[i], namedKeyKeysyms[i]);
     }
     symbols += keyEntry(controlKey, XKB_KEY_Control_L);
     for (const auto& [character, entry] : m_characters) {

@@ -1,5 +1,7 @@
 #include "typing/x11/xtest_backend.hpp"
 
+#include "typing/linux_named_keys.hpp"
+
 #include "typing/x11/keyboard_loans.hpp"
 #include "typing/x11/keycode_bindings.hpp"
 #include "typing/x11/keymap_index.hpp"
@@ -35,13 +37,6 @@ using x11::KeyStroke;
 using x11::Keysym;
 using x11::ModifierMask;
 using x11::setKeyLevels;
-
-constexpr std::array<Keysym, 30> namedKeysyms = {
-    XK_Return, XK_Tab,  XK_Escape, XK_BackSpace, XK_Insert, XK_Delete, XK_Home, XK_End,
-    XK_Prior,  XK_Next, XK_Up,     XK_Down,      XK_Left,   XK_Right,  XK_F1,   XK_F2,
-    XK_F3,     XK_F4,   XK_F5,     XK_F6,        XK_F7,     XK_F8,     XK_F9,   XK_F10,
-    XK_F11,    XK_F12,  XK_F13,    XK_F14,       XK_F15,    XK_F16};
-static_assert(namedKeysyms.size() == static_cast<std::size_t>(NamedKey::F16) + 1);
 
 // The group a key uses when the keyboard is in `group`: keys with fewer
 // groups wrap, clamp or redirect as the keymap says for that key.
@@ -375,7 +370,7 @@ class XTestBackend::Session {
         std::optional<KeyStroke> found;
         Keysym keysym = NoSymbol;
         if (event.kind == KeyEvent::Kind::Named) {
-            keysym = namedKeysyms[static_cast<std::size_t>(event.key)];
+            keysym = keysymOf(event.key);
             found = m_index.findKeysym(keysym);
             planned.plain = true;
         } else {
