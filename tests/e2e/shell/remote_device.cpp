@@ -72,6 +72,19 @@ void RemoteDevice::writeRaw(const QByteArray& bytes) {
     }
 }
 
+qsizetype RemoteDevice::offer(QByteArrayView bytes, std::chrono::milliseconds wait) {
+    pollfd fd{m_master, POLLOUT, 0};
+    if (::poll(&fd, 1, static_cast<int>(wait.count())) <= 0 || !(fd.revents & POLLOUT)) {
+        return 0;
+    }
+    // Room for one byte does not mean room for all: never block here.
+    const int flags = ::fcntl(m_master, F_GETFL);
+    ::fcntl(m_master, F_SETFL, flags | O_NONBLOCK);
+    const ssize_t n = ::write(m_master, bytes.data(), static_cast<std::size_t>(bytes.size()));
+    ::fcntl(m_master, F_SETFL, flags);
+    return n > 0 ? n : 0;
+}
+
 int RemoteDevice::readByte(std::chrono::milliseconds timeout) {
     pollfd fd{m_master, POLLIN, 0};
     if (::poll(&fd, 1, static_cast<int>(timeout.count())) <= 0 || !(fd.revents & POLLIN)) {

@@ -32,6 +32,8 @@ class RemoteDevice {
                         std::chrono::milliseconds timeout = std::chrono::seconds(3));
     // Sends bytes as they are.
     void writeRaw(const QByteArray& bytes);
+    // Sends as much of `bytes` as the line takes within `wait`; how much.
+    qsizetype offer(QByteArrayView bytes, std::chrono::milliseconds wait);
     // The next one-byte reply, or -1 when none came in time.
     int readByte(std::chrono::milliseconds timeout);
 
