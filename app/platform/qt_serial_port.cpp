@@ -4,7 +4,6 @@
 #include "platform/serial_device_check.hpp"
 #include "platform/serial_device_write.hpp"
 
-#include <QFileInfo>
 #include <QLoggingCategory>
 
 #include <algorithm>
@@ -125,35 +124,20 @@ Status QtSerialPort::open() {
 }
 
 QString QtSerialPort::openFailure(const QString& path) const {
-    const QFileInfo device(path);
     const QString port = QStringLiteral("serial port %1 (%2)").arg(m_commPort).arg(path);
-    if (m_port.error() == QSerialPort::DeviceNotFoundError || !device.exists()) {
+    const SerialDeviceKind kind = serialDeviceKind(path);
+    if (m_port.error() == QSerialPort::DeviceNotFoundError || kind == SerialDeviceKind::Missing) {
         return QStringLiteral("Cannot open %1: no such device. Check that the device is "
                               "connected and switched on. %2")
             .arg(port, m_portMappingHint);
     }
     // A file or /dev/null would otherwise fail with the terminal call's
     // "Inappropriate ioctl for device", or as a permission problem.
-    if (const QString notSerial = notASerialPortReason(path, serialDeviceKind(path));
-        !notSerial.isEmpty()) {
+    if (const QString notSerial = notASerialPortReason(path, kind); !notSerial.isEmpty()) {
         return QStringLiteral("Cannot open %1: %2 %3").arg(port, notSerial, m_portMappingHint);
     }
     if (m_port.error() == QSerialPort::PermissionError) {
-        if (device.isReadable() && device.isWritable()) {
-            return QStringLiteral("Cannot open %1: the device is in use by another program. "
-                                  "Close that program or choose another port.")
-                .arg(port);
-        }
-        const QString group = device.group();
-        if (group.isEmpty() || group == u"root") {
-            return QStringLiteral("Cannot open %1: permission denied. Ask your administrator "
-                                  "for read and write access to %2.")
-                .arg(port, path);
-        }
-        return QStringLiteral("Cannot open %1: permission denied. The device belongs to the "
-                              "group \"%2\": join it with \"sudo usermod -aG %2 $USER\", then "
-                              "log out and in again.")
-            .arg(port, group);
+        return QStringLiteral("Cannot open %1: %2").arg(port, accessDeniedReason(path));
     }
     return QStringLiteral("Cannot open %1: %2.").arg(port, m_port.errorString());
 }

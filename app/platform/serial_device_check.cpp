@@ -71,4 +71,21 @@ QString notASerialPortReason(const QString& path, SerialDeviceKind kind) {
     return QStringLiteral("%1 is not a serial port: it is %2.").arg(path, what);
 }
 
+QString accessDeniedReason(const QString& path) {
+    const QFileInfo device(path);
+    if (device.isReadable() && device.isWritable()) {
+        return QStringLiteral("the device is in use by another program. Close that program or "
+                              "choose another port.");
+    }
+    const QString group = device.group();
+    if (group.isEmpty() || group == u"root") {
+        return QStringLiteral("permission denied. Ask your administrator for read and write "
+                              "access to %1.")
+            .arg(path);
+    }
+    return QStringLiteral("permission denied. The device belongs to the group \"%1\": join it "
+                          "with \"sudo usermod -aG %1 $USER\", then log out and in again.")
+        .arg(group);
+}
+
 } // namespace vxorv

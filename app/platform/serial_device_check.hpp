@@ -23,4 +23,7 @@ SerialDeviceKind serialDeviceKind(const QString& path);
 // what it is; empty for every other kind.
 QString notASerialPortReason(const QString& path, SerialDeviceKind kind);
 
+// Why the system refused this user `path`, which exists, and what to do.
+QString accessDeniedReason(const QString& path);
+
 } // namespace vxorv

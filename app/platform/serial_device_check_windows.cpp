@@ -20,4 +20,11 @@ QString notASerialPortReason(const QString&, SerialDeviceKind) {
     return {};
 }
 
+// Windows refuses a listed port to a second program that opens it: no right
+// of the user's is missing.
+QString accessDeniedReason(const QString&) {
+    return QStringLiteral("the port is in use by another program. Close that program or "
+                          "choose another port.");
+}
+
 } // namespace vxorv
