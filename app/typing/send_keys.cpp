@@ -136,6 +136,7 @@ void SendKeys::setHeld(bool held) {
         m_held = held;
     }
     m_wake.notify_one();
+    qCDebug(lcKeys) << (held ? "typing held" : "typing resumed");
 }
 
 bool SendKeys::allTyped() const {

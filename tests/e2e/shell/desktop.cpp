@@ -1,5 +1,7 @@
 #include "desktop.hpp"
 
+#include "typing_sink.hpp"
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -11,6 +13,7 @@
 #include <QThread>
 #include <QToolTip>
 #include <QWidget>
+#include <QWindow>
 
 namespace vxorv::e2e {
 
@@ -97,18 +100,27 @@ std::vector<int> menuTextDarkness(const QImage& menu) {
 QImage tooltipPicture(const QString& text) {
     QToolTip::showText(QPoint(200, 400), text);
     QPointer<QWidget> tip;
+    // Shown and exposed: Qt paints a widget as soon as it is exposed.
     waitFor([&tip] {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (widget->inherits("QTipLabel") && widget->isVisible()) {
+            if (widget->inherits("QTipLabel") && widget->isVisible() && widget->windowHandle() &&
+                widget->windowHandle()->isExposed()) {
                 tip = widget;
             }
         }
         return tip != nullptr;
     });
-    waitFor([] { return false; }, std::chrono::milliseconds(300)); // until it is painted
+    waitFor([] { return false; }, std::chrono::milliseconds(300));
     const QImage picture = tip ? grabScreen().copy(tip->geometry()) : QImage();
     QToolTip::hideText();
     return picture;
+}
+
+bool takeFocus(TypingSink& sink) {
+    sink.show();
+    xdotool(
+        {QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(sink.winId())});
+    return sink.showAndFocus();
 }
 
 bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {

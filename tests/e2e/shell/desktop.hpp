@@ -10,6 +10,8 @@
 
 namespace vxorv::e2e {
 
+class TypingSink;
+
 // What the test sees of the X desktop, through xdotool and screen grabs.
 
 // Output of `xdotool args...`, trimmed; empty when it failed.
@@ -32,8 +34,14 @@ std::vector<int> menuTextDarkness(const QImage& menu);
 // style and fonts draw the program's tooltips, so the pictures can be compared.
 QImage tooltipPicture(const QString& text);
 
-// Processes events until `done` is true or `timeout` passes.
+// Gives `sink` the keyboard focus as a window manager would: another
+// program's window may hold it with a later time stamp than this process
+// knows, and then a request of its own is ignored. False when it did not.
+bool takeFocus(TypingSink& sink);
+
+// Processes events until `done` is true or `timeout` passes. The default
+// only bounds a hang: a loaded desktop can take many seconds for a step.
 bool waitFor(const std::function<bool()>& done,
-             std::chrono::milliseconds timeout = std::chrono::seconds(10));
+             std::chrono::milliseconds timeout = std::chrono::seconds(60));
 
 } // namespace vxorv::e2e
