@@ -23,13 +23,14 @@ class RemoteDevice {
     void reappear();
 
     // Sends `message` as one framed data frame with the next sequence number
-    // and returns the one-byte reply, or -1 when none came in time.
+    // and returns the one-byte reply, or -1 when none came in time (a bound
+    // on a hang: a loaded machine may answer late).
     int sendMessage(const QByteArray& message,
-                    std::chrono::milliseconds timeout = std::chrono::seconds(3));
+                    std::chrono::milliseconds timeout = std::chrono::seconds(30));
     // Sends a message of up to 4096 bytes in fragments; true when every
     // frame was acknowledged.
     bool sendFragmented(const QByteArray& message,
-                        std::chrono::milliseconds timeout = std::chrono::seconds(3));
+                        std::chrono::milliseconds timeout = std::chrono::seconds(30));
     // Sends bytes as they are.
     void writeRaw(const QByteArray& bytes);
     // Sends as much of `bytes` as the line takes within `wait`; how much.

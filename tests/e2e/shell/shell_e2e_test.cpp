@@ -78,7 +78,7 @@ class ShellEndToEnd : public testing::Test {
         for (const QByteArray& message : messages) {
             EXPECT_EQ(device->sendMessage(message), 0x06) << message.constData();
         }
-        sink.collect([&] { return sink.transcript().size() >= expected.size(); }, 300, 15000);
+        sink.collect([&] { return sink.transcript().size() >= expected.size(); }, 300, 60000);
         EXPECT_EQ(sink.transcript(), expected);
     }
 
@@ -113,7 +113,7 @@ TEST_F(ShellEndToEnd, FirstLaunchCollectionDeviceLossTrayAndTermination) {
     ASSERT_TRUE(waitFor([this] { return portOpen(); }));
     EXPECT_EQ(iniValue(QStringLiteral("FirstRun/When")), QStringLiteral("OK"));
     EXPECT_EQ(iniValue(QStringLiteral("PROPERTIES/VXBlueToothSecurity")), QStringLiteral("1"));
-    ASSERT_TRUE(sink.showAndFocus());
+    ASSERT_TRUE(takeFocus(sink));
 
     SCOPED_TRACE("framed messages are acknowledged and typed exactly");
     typeThrough({QByteArray("Hello, scanner!\r"), QByteArray("4006381333931\r"),
@@ -130,41 +130,58 @@ TEST_F(ShellEndToEnd, FirstLaunchCollectionDeviceLossTrayAndTermination) {
     EXPECT_EQ(icon.size(), QSize(22, 22));
     xdotool({QStringLiteral("mousemove"), QString::number(icon.center().x()),
              QString::number(icon.center().y())});
-    ASSERT_TRUE(waitFor([] { return visibleWindows(QStringLiteral("VXORV")).size() > 1; }, 5s));
-    waitFor([] { return false; }, 300ms);
-    saveArtifact(QStringLiteral("3-tray-tip-started.png"));
+    ASSERT_TRUE(waitFor([] { return visibleWindows(QStringLiteral("VXORV")).size() > 1; }));
     // The tip is the program's window that is not the icon. Drawn by the same
-    // Qt with the same style and fonts, it must equal this process's tooltip.
+    // Qt with the same style and fonts, it must equal this process's tooltip
+    // once the program has painted it, which a loaded machine does late.
+    const QImage started = tooltipPicture(QStringLiteral("Veltrix Orvex (started)"));
     QImage tip;
-    for (const QString& window : visibleWindows(QStringLiteral("VXORV"))) {
-        if (windowGeometry(window) != icon) {
-            tip = grabScreen().copy(windowGeometry(window));
+    waitFor([&] {
+        for (const QString& window : visibleWindows(QStringLiteral("VXORV"))) {
+            if (windowGeometry(window) != icon) {
+                tip = grabScreen().copy(windowGeometry(window));
+            }
         }
-    }
-    EXPECT_EQ(tip, tooltipPicture(QStringLiteral("Veltrix Orvex (started)")));
+        return tip == started;
+    });
+    saveArtifact(QStringLiteral("3-tray-tip-started.png"));
+    EXPECT_EQ(tip, started);
     EXPECT_NE(tip, tooltipPicture(QStringLiteral("Veltrix Orvex (stopped)")));
-    xdotool({QStringLiteral("click"), QStringLiteral("3")});
     QRect menu;
-    ASSERT_TRUE(waitFor([&] {
+    QString menuWindow;
+    const auto menuShown = [&] {
         for (const QString& window : visibleWindows(QStringLiteral("VXORV"))) {
             menu = windowGeometry(window);
             if (menu.height() > 80) {
+                menuWindow = window;
                 return true;
             }
         }
         return false;
-    }));
-    waitFor([] { return false; }, 300ms);
+    };
+    // A click the loaded desktop lost is made again.
+    for (int attempt = 0; attempt < 3 && !menuShown(); ++attempt) {
+        xdotool({QStringLiteral("click"), QStringLiteral("3")});
+        waitFor(menuShown, 20s);
+    }
+    ASSERT_TRUE(menuShown());
+    // Painted late on a loaded machine: until then it shows no lines at all.
+    std::vector<int> darkness;
+    waitFor([&] {
+        darkness = menuTextDarkness(grabScreen().copy(menu));
+        return darkness.size() == 5;
+    });
     saveArtifact(QStringLiteral("4-tray-menu-collecting.png"));
-    const std::vector<int> darkness = menuTextDarkness(grabScreen().copy(menu));
     ASSERT_EQ(darkness.size(), 5u) << "Start, Stop, Properties, About, Exit";
     EXPECT_GT(darkness[0], 100) << "Start is disabled while collecting";
     for (std::size_t item = 1; item < 5; ++item) {
         EXPECT_LT(darkness[item], 100) << "item " << item << " is enabled";
     }
-    xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+    // Straight to the menu: its keyboard grab may not have taken effect yet.
+    xdotool(
+        {QStringLiteral("key"), QStringLiteral("--window"), menuWindow, QStringLiteral("Escape")});
     ASSERT_TRUE(waitFor([] { return visibleWindows(QStringLiteral("VXORV")).size() == 1; }));
-    ASSERT_TRUE(sink.showAndFocus());
+    ASSERT_TRUE(takeFocus(sink));
 
     SCOPED_TRACE("the device vanishes and returns: typing resumes by itself");
     device->vanish();
@@ -173,18 +190,20 @@ TEST_F(ShellEndToEnd, FirstLaunchCollectionDeviceLossTrayAndTermination) {
     ASSERT_TRUE(closed);
     waitFor([] { return false; }, 1s);
     device->reappear();
-    ASSERT_TRUE(waitFor([this] { return portOpen(); }, 15s)) << "the retry reopens the port";
+    ASSERT_TRUE(waitFor([this] { return portOpen(); })) << "the retry reopens the port";
     typeThrough({QByteArray("back again\r")}, QStringLiteral("back again{ENTER}"));
 
     SCOPED_TRACE("SIGTERM saves the settings and ends the program");
     QSettings(iniPath, QSettings::IniFormat).remove(QStringLiteral("PROPERTIES"));
     ::kill(static_cast<pid_t>(vxorv.processId()), SIGTERM);
-    ASSERT_TRUE(vxorv.waitForFinished(10000));
+    ASSERT_TRUE(vxorv.waitForFinished(30000));
     EXPECT_EQ(vxorv.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(vxorv.exitCode(), 0);
     EXPECT_EQ(iniValue(QStringLiteral("PROPERTIES/VXBlueToothSecurity")), QStringLiteral("1"));
     EXPECT_EQ(iniValue(QStringLiteral("PROPERTIES/AutoStart")), QStringLiteral("1"));
-    EXPECT_TRUE(visibleWindows(QStringLiteral("VXORV")).isEmpty()) << "the icon is gone";
+    // The server removes a client's windows once it has seen the connection close.
+    EXPECT_TRUE(waitFor([] { return visibleWindows(QStringLiteral("VXORV")).isEmpty(); }))
+        << "the icon is gone";
 }
 
 TEST_F(ShellEndToEnd, UnusableValueIsNamedAndSigtermWithAFailedSaveDoesNotWaitForABox) {
@@ -211,7 +230,7 @@ TEST_F(ShellEndToEnd, UnusableValueIsNamedAndSigtermWithAFailedSaveDoesNotWaitFo
     ASSERT_TRUE(QFile::remove(iniPath));
     ASSERT_TRUE(QDir().mkpath(iniPath));
     ::kill(static_cast<pid_t>(vxorv.processId()), SIGTERM);
-    ASSERT_TRUE(vxorv.waitForFinished(10000)) << "no box may hold the process";
+    ASSERT_TRUE(vxorv.waitForFinished(30000)) << "no box may hold the process";
     EXPECT_EQ(vxorv.exitCode(), 1);
     const QString errors = QString::fromLocal8Bit(vxorv.readAllStandardError());
     EXPECT_TRUE(errors.contains(QStringLiteral("ExtendedConversion = \"abc\"")))
@@ -234,7 +253,7 @@ TEST_F(ShellEndToEnd, ASecondStartShowsTheRunningCopyAndEndsAndAKilledCopyBlocks
     QProcess second;
     second.setProcessEnvironment(vxorv.processEnvironment());
     second.start(program, {});
-    ASSERT_TRUE(second.waitForFinished(15000));
+    ASSERT_TRUE(second.waitForFinished(60000));
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_TRUE(waitFor([] { return !windowsNamed(QStringLiteral("VX Orvex")).isEmpty(); }));
     saveArtifact(QStringLiteral("9-second-start.png"));
@@ -260,7 +279,7 @@ TEST_F(ShellEndToEnd, MissingLibraryIsReportedAndEndsWithFailure) {
     saveArtifact(QStringLiteral("7-missing-library.png"));
     xdotool({QStringLiteral("key"), QStringLiteral("--window"),
              windowsNamed(QStringLiteral("VX Orvex")).first(), QStringLiteral("Return")});
-    ASSERT_TRUE(vxorv.waitForFinished(10000));
+    ASSERT_TRUE(vxorv.waitForFinished(30000));
     EXPECT_EQ(vxorv.exitCode(), 1);
     EXPECT_FALSE(QFile::exists(iniPath) && !iniValue(QStringLiteral("FirstRun/When")).isEmpty());
 }

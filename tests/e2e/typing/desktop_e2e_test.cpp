@@ -81,13 +81,17 @@ QString typeAndRead(const QString& keystrokes, const QString& expected) {
 }
 
 // The session's keyboard may be the headless seat's first, which the window
-// picks up at its own pace: types a probe until one arrives.
+// picks up at its own pace: types a probe until one arrives. Probes typed
+// before may still be on their way; a last key, which comes after all of
+// them, says when they have arrived, and no probe lands in a test's text.
 bool keyboardReachesTheWindow() {
     for (int attempt = 0; attempt < 60; ++attempt) {
         injector->sendKeys(QStringLiteral("x"));
         serveEventsUntil([] { return !editor->document()->isEmpty(); }, 1000);
         if (!editor->document()->isEmpty()) {
-            return true;
+            injector->sendKeys(QStringLiteral("y"));
+            serveEventsUntil([] { return editor->document()->toRawText().endsWith(u'y'); });
+            return editor->document()->toRawText().endsWith(u'y');
         }
     }
     return false;

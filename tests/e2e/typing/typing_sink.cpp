@@ -73,7 +73,8 @@ bool TypingSink::showAndFocus() {
     show();
     activateWindow();
     setFocus();
-    const QDeadlineTimer deadline(5000);
+    // A bound on a hang only: a loaded desktop maps windows late.
+    const QDeadlineTimer deadline(30000);
     while (!deadline.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         if (isActiveWindow() && hasFocus()) {

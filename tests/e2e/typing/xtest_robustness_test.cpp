@@ -122,8 +122,9 @@ class LookupWindow {
     LookupWindow(const LookupWindow&) = delete;
     LookupWindow& operator=(const LookupWindow&) = delete;
 
-    // What arrived once `count` characters have, or nothing more for `quiet`.
-    std::u32string await(std::size_t count, Clock::duration quiet = 5s) {
+    // What arrived once `count` characters have, or nothing more for `quiet`
+    // (by default a bound on a hang: a loaded machine may lag for seconds).
+    std::u32string await(std::size_t count, Clock::duration quiet = 30s) {
         Clock::time_point lastChange = Clock::now();
         std::size_t last = 0;
         for (;;) {
@@ -146,6 +147,23 @@ class LookupWindow {
         std::lock_guard lock(m_mutex);
         m_transcript.clear();
     }
+    // Returns once the window has read a message sent to it now: every key
+    // the server delivered to it before has been written down.
+    void fence() {
+        const long number = ++m_fencesSent;
+        Display* display = XOpenDisplay(nullptr);
+        XClientMessageEvent message{};
+        message.type = ClientMessage;
+        message.window = m_window;
+        message.format = 32;
+        message.data.l[0] = number;
+        XSendEvent(display, m_window, False, NoEventMask, reinterpret_cast<XEvent*>(&message));
+        XCloseDisplay(display);
+        const Clock::time_point giveUp = Clock::now() + 60s;
+        while (m_fencesSeen < number && Clock::now() < giveUp) {
+            std::this_thread::sleep_for(10ms);
+        }
+    }
 
   private:
     void readEvents() {
@@ -163,6 +181,8 @@ class LookupWindow {
                 XNextEvent(m_display, &event);
                 if (event.type == KeyPress) {
                     record(event.xkey);
+                } else if (event.type == ClientMessage) {
+                    m_fencesSeen = event.xclient.data.l[0];
                 }
             }
         }
@@ -183,6 +203,8 @@ class LookupWindow {
     Display* m_display = nullptr;
     Window m_window = 0;
     std::atomic<bool> m_stop = false;
+    long m_fencesSent = 0;
+    std::atomic<long> m_fencesSeen = 0;
     std::mutex m_mutex;
     std::u32string m_transcript;
     std::thread m_thread;
@@ -308,10 +330,14 @@ TEST(XTestRobustness, AStalledServerRepeatsNoKeyAndOtherKeysKeepTheirRepeat) {
     bool untypedKeyRepeatOn = true;
     for (int round = 0; round < 4; ++round) {
         injector.sendKeys(keystrokes(text));
-        std::this_thread::sleep_for(30ms);
-        const RepeatMask during = perKeyRepeat(display);
-        typedKeyRepeatOff |= (during[aKeycode / 8] & (1 << (aKeycode % 8))) == 0;
-        untypedKeyRepeatOn &= (during[qKeycode / 8] & (1 << (qKeycode % 8))) != 0;
+        // Looks while the keys go out, then stalls the server in their midst.
+        bool typedKeyRepeatSeenOff = false;
+        while (!typedKeyRepeatSeenOff && !injector.waitUntilTypedFor(0ms)) {
+            const RepeatMask during = perKeyRepeat(display);
+            typedKeyRepeatSeenOff = (during[aKeycode / 8] & (1 << (aKeycode % 8))) == 0;
+            untypedKeyRepeatOn &= (during[qKeycode / 8] & (1 << (qKeycode % 8))) != 0;
+        }
+        typedKeyRepeatOff |= typedKeyRepeatSeenOff;
         server.pause(std::chrono::milliseconds(900 + 400 * round));
         injector.waitUntilTyped();
     }
@@ -386,13 +412,18 @@ TEST(XTestRobustness, AfterATypistIsKilledTheNextOneGivesTheKeyboardBack) {
             .toStdU32String();
     ASSERT_GT(static_cast<int>(expected.size()), 2 * x.spareKeycodes());
     LookupWindow window;
+    // More distinct characters than places: a place is rebound only once it
+    // has been quiet for seconds, so the typist is still at it after 60.
     const pid_t killed = startVxbtType(bytes + bytes + bytes);
     ASSERT_GT(killed, 0);
     window.await(60);
     kill(killed, SIGKILL);
     waitpid(killed, nullptr, 0);
     ASSERT_NE(x.keymap(), keymapBefore) << "killed before it borrowed anything";
-    window.await(std::u32string::npos, 500ms);
+    // The keys the killed typist sent are all written down before the count
+    // starts again.
+    window.await(std::u32string::npos, 1s);
+    window.fence();
     window.clear();
 
     ASSERT_EQ(exitStatus(startVxbtType(bytes)), 0);
