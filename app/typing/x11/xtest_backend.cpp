@@ -85,6 +85,10 @@ bool selectsControl(Keysym keysym) {
 // A borrowed keycode stays bound while messages keep coming, and is given
 // back once typing has been idle this long, or at exit.
 constexpr auto idleGiveBack = std::chrono::seconds(60);
+// At exit the wait for quiet is cut short here: the program must end within
+// 2 s of a request to terminate, and a window more than this far behind is
+// rare.
+constexpr auto exitWaitLimit = std::chrono::milliseconds(1200);
 // Keymap changes are this far apart at least: every change makes every client
 // fetch the keymap again, and one that arrives while a client is fetching the
 // previous one can be lost to it.
@@ -127,7 +131,7 @@ class XTestBackend::Session {
         endRun();
         // Every binding is quiet within the quiet time of the last key.
         confirm();
-        std::this_thread::sleep_until(m_bindings.quietAt());
+        std::this_thread::sleep_until(std::min(m_bindings.quietAt(), Clock::now() + exitWaitLimit));
         giveBackBindings();
         m_record.write({});
         XSync(m_display, False);

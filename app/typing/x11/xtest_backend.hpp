@@ -20,7 +20,8 @@ namespace vxorv {
 // busy client may translate a key that much later; when a text needs more
 // distinct borrowed characters than there are places, typing waits for one
 // rather than type a wrong character. Borrowed keycodes are given back after a
-// minute without typing and on destruction (waiting for them to be quiet).
+// minute without typing and on destruction (waiting up to 1.2 s for them to
+// be quiet).
 // What is changed is recorded on the root window, and a typist killed before
 // giving it back has it undone by the next one to open.
 class XTestBackend final : public KeystrokeBackend {
