@@ -27,6 +27,17 @@ fail() {
     echo "FAIL: $*" >&2
     exit 1
 }
+# waitfor SECONDS COMMAND...: until COMMAND succeeds; the time only bounds a
+# hang, as a loaded machine can take many seconds for any step.
+waitfor() {
+    local end=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        ((SECONDS < end)) || return 1
+        sleep 0.1
+    done
+}
+in_tray() { xdotool search --name QTrayIconMessageWindow >/dev/null 2>&1; }
 
 "$linux/tests/e2e/shell/vxorv_pty_pair" "$work/com1" "$work/scanner" &
 "$wine" wineboot --init >/dev/null 2>&1
@@ -42,20 +53,14 @@ reg add "$key\\FirstRun" /v When /d OK /f
 wineserver -w >/dev/null 2>&1 # the port mapping applies from the next start
 
 trayer --edge top --align right --widthtype request --height 24 --SetDockType true &
-sleep 1
+waitfor 60 xdotool search --onlyvisible --classname panel >/dev/null || fail "no notification area"
 started=$(date +%s%N)
 "$wine" "$windows/VXORV.exe" 2>>"$work/wine.log" &
-for _ in $(seq 300); do
-    xdotool search --name QTrayIconMessageWindow >/dev/null 2>&1 && break
-    sleep 0.1
-done
+waitfor 120 in_tray || fail "VXORV.exe did not put its icon in the tray"
 echo "VXORV.exe in the tray after $((($(date +%s%N) - started) / 1000000)) ms"
 record="$work/typed.txt"
 "$wine" "$windows/vxorv_text_window.exe" 'Z:'"${record//\//\\}" 2>>"$work/wine.log" &
-for _ in $(seq 100); do
-    grep -q ready "$record" 2>/dev/null && break
-    sleep 0.2
-done
+waitfor 120 grep -q ready "$record" 2>/dev/null || fail "the text window did not start"
 
 # ASCII, the upper half of Windows-1252 and a line end: typed exactly.
 upper=$(python3 -c 'import sys; sys.stdout.buffer.write(bytes(b for b in range(0xa0, 0x100)))')
@@ -74,10 +79,8 @@ lines = open(sys.argv[1], 'rb').read().split(b'\n')[:-1]
 print('ready\n' + ''.join(l.decode('cp1252') for l in lines), end='')
 PY
 )
-for _ in $(seq 150); do
-    [[ "$(cat "$record")" == "$expected" ]] && break
-    sleep 0.2
-done
+typed_all() { [[ "$(cat "$record")" == "$expected" ]]; }
+waitfor 120 typed_all || true
 echo "typed $(wc -m <"$record") characters in $((($(date +%s%N) - typing_started) / 1000000)) ms"
 [[ "$(cat "$record")" == "$expected" ]] || {
     diff <(printf '%s' "$expected" | od -c) <(od -c "$record") || true
@@ -92,14 +95,17 @@ grab="$linux/tests/e2e/shell/vxorv_grab_screen"
 # Exit from the tray menu saves every setting: the store is emptied first.
 reg delete "$key\\PROPERTIES" /f
 xdotool mousemove $icon_x $icon_y click 3
-sleep 2
+# The menu is VXORV.exe's window named VXORV; keys reach it once it has the focus.
+menu_focused() {
+    local menu
+    menu=$(xdotool search --onlyvisible --name '^VXORV$' | head -1)
+    [[ -n "$menu" && "$(xdotool getwindowfocus)" == "$menu" ]]
+}
+waitfor 60 menu_focused || fail "the tray menu did not open"
 [[ -n "$shots" ]] && "$grab" "$shots/windows-tray-menu.png" 560 0 240 170
 xdotool key Up Return
-for _ in $(seq 100); do
-    pgrep -f 'VXORV.exe' >/dev/null || break
-    sleep 0.2
-done
-pgrep -f 'VXORV.exe' >/dev/null && fail "Exit from the tray menu did not end VXORV.exe"
+vxorv_ended() { ! pgrep -f 'VXORV.exe' >/dev/null; }
+waitfor 60 vxorv_ended || fail "Exit from the tray menu did not end VXORV.exe"
 saved=$("$wine" reg query "$key\\PROPERTIES" 2>/dev/null | tr -d '\r')
 for setting in 'AutoStart    REG_SZ    1' 'VXBlueToothSecurity    REG_SZ    1' \
     'MSCOMMSettings    REG_SZ    9600,n,8,1' 'MSCOMMCommPort    REG_SZ    1'; do
@@ -111,23 +117,23 @@ echo "PASS: Exit from the tray menu saved the settings to the registry"
 reg add "$key\\PROPERTIES" /v ExtendedConversion /d 1 /f
 : >"$record"
 "$wine" "$windows/VXORV.exe" 2>>"$work/wine.log" &
-for _ in $(seq 300); do
-    xdotool search --name QTrayIconMessageWindow >/dev/null 2>&1 && break
-    sleep 0.1
-done
-sleep 2
+waitfor 120 in_tray || fail "VXORV.exe did not put its icon in the tray again"
 text=$(xdotool search --onlyvisible --name '^Text window$' | head -1)
 eval "$(xdotool getwindowgeometry --shell "$text")"
-xdotool mousemove $((X + 100)) $((Y + 100)) click 1 # the focus back to the text window
-sleep 1
+# The focus back to the text window: clicked until a probe key reaches it
+# (without a window manager the X focus says nothing of Windows' own).
+probed() { grep -q x "$record"; }
+for _ in 1 2 3; do
+    xdotool mousemove $((X + 100)) $((Y + 100)) click 1 key x
+    waitfor 20 probed && break
+done
+probed || fail "the text window did not get the focus back"
+: >"$record"
 python3 -c 'import sys; sys.stdout.buffer.write(bytes(range(131, 154)) + b"\n")' >"$messages"
 "$linux/tools/vxbt/vxbt" send --port "$work/scanner" --timeout 5000 <"$messages" ||
     fail "the mode-1 message was not acknowledged"
 expected=$'\r\t{VK:70}{VK:71}{VK:72}{VK:73}{VK:74}{VK:75}{VK:76}{VK:77}{VK:78}{VK:79}{VK:7A}{VK:7B}{VK:24}{VK:23}{VK:21}{VK:22}{VK:26}{VK:28}{VK:25}{VK:27}\x1b'
-for _ in $(seq 100); do
-    [[ "$(cat "$record")" == "$expected" ]] && break
-    sleep 0.2
-done
+waitfor 120 typed_all || true
 [[ "$(cat "$record")" == "$expected" ]] || {
     diff <(printf '%s' "$expected" | od -c) <(od -c "$record") || true
     fail "mode 1 did not type the named keys"
