@@ -35,8 +35,15 @@ done
 echo "PASS: installed $(du -sh "$folder" | cut -f1) in C:\\Program Files\\VXORV"
 
 "$wine" "$folder/uninstall.exe" /S >>"$work/wine.log" 2>&1
-for _ in $(seq 100); do # the uninstaller runs on from a copy of itself
-    [[ -e "$folder" ]] || break
+# The uninstaller runs on from a copy of itself, and removes its registry
+# entry after the folder: wait for all of it (the time only bounds a hang).
+all_gone() {
+    [[ ! -e "$folder" && ! -e "$menu" ]] &&
+        ! "$wine" reg query "$run" /v VXORV >/dev/null 2>&1 &&
+        ! "$wine" reg query "$uninstall" >/dev/null 2>&1
+}
+end=$((SECONDS + 120))
+until all_gone || ((SECONDS > end)); do
     sleep 0.2
 done
 [[ -e "$folder" ]] && fail "the uninstaller left $(ls "$folder")"
