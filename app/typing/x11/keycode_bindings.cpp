@@ -95,6 +95,7 @@ void KeycodeBindings::typed(Place place, Clock::time_point when) {
     if (Slot* slot = at(place)) {
         slot->sent = when;
         slot->processed = unconfirmed;
+        slot->read = false;
     }
 }
 
@@ -102,6 +103,14 @@ void KeycodeBindings::processed(Clock::time_point sentBy, Clock::time_point proc
     for (Slot& slot : m_slots) {
         if (slot.processed == unconfirmed && slot.sent <= sentBy) {
             slot.processed = processedBy;
+        }
+    }
+}
+
+void KeycodeBindings::answered(Clock::time_point askedAt) {
+    for (Slot& slot : m_slots) {
+        if (slot.processed != unconfirmed && slot.processed <= askedAt) {
+            slot.read = true;
         }
     }
 }
@@ -149,7 +158,8 @@ KeycodeBindings::Slot* KeycodeBindings::vacant(bool plain, Clock::time_point now
     // Never used places first, then free ones, then the least recently used.
     auto rank = [](const Slot& slot) { return std::tuple(slot.used, slot.keysym != 0, slot.sent); };
     for (Slot& slot : m_slots) {
-        if (usable(slot, plain) && (slot.keysym == 0 || slot.quietAt(m_quiet) <= now) &&
+        if (usable(slot, plain) &&
+            (slot.keysym == 0 || (slot.read && slot.quietAt(m_quiet) <= now)) &&
             (best == nullptr || rank(slot) < rank(*best))) {
             best = &slot;
         }

@@ -15,11 +15,12 @@ namespace vxorv::x11 {
 //
 // An X client translates a key event only when it gets to it, which on a busy
 // desktop can be seconds after the key, and it may read a changed keymap
-// before the events typed under the old one. No reply says when a client has
-// translated an event, so a binding is changed only once its last key has
-// been quiet for `quiet`, counted from when the server is known to have
-// processed that key (see processed()). A key the server has processed but
-// not yet confirmed never counts as quiet.
+// before the events typed under the old one. A binding is changed only once
+// its last key has been quiet for `quiet`, counted from when the server is
+// known to have processed that key (see processed()), and the window typed
+// into has answered a question asked after that (see answered()): a window
+// answers once it has read the events before the question. A key the server
+// has processed but not yet confirmed never counts as quiet.
 class KeycodeBindings {
   public:
     using Clock = std::chrono::steady_clock;
@@ -56,10 +57,12 @@ class KeycodeBindings {
     // A place to type `keysym` on now: where it is bound, else a free or quiet
     // place (never used ones first, then the least recently used), which the
     // caller must bind before typing. Counts as a use of the place at `now`.
-    // nullopt when every place is busy: wait until vacancyAt().
+    // nullopt when every place is busy: wait until vacancyAt() and for the
+    // window's answer.
     std::optional<Lease> lease(Keysym keysym, bool plain, Clock::time_point now);
-    // When a busy place for a `plain` (or any) keysym may be rebound; max()
-    // when none may be before the server has confirmed what it processed.
+    // When a busy place for a `plain` (or any) keysym has been quiet long
+    // enough to be rebound once the window has answered; max() when none may
+    // be before the server has confirmed what it processed.
     Clock::time_point vacancyAt(bool plain) const;
 
     // A key was sent on `place` at `when`.
@@ -67,6 +70,9 @@ class KeycodeBindings {
     // The server has processed every key sent up to `sentBy` by
     // `processedBy` (a round trip begun at `sentBy` ended then).
     void processed(Clock::time_point sentBy, Clock::time_point processedBy);
+    // The window has read every key the server had processed by `askedAt`
+    // (or it cannot say, and the quiet time alone must do).
+    void answered(Clock::time_point askedAt);
 
     bool anyBound() const;
     // When every binding is quiet; max() while some key is unconfirmed.
@@ -83,6 +89,7 @@ class KeycodeBindings {
         bool used = false;           // ever bound in this process
         Clock::time_point sent;      // its last key was sent then
         Clock::time_point processed; // the server had processed it by then
+        bool read = true;            // the window has read its last key
         Clock::time_point quietAt(Clock::duration quiet) const;
     };
     bool usable(const Slot& slot, bool plain) const;

@@ -7,6 +7,7 @@
 #include "typing/x11/keymap_index.hpp"
 
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -20,8 +21,10 @@
 #include <cstdlib>
 #include <mutex>
 #include <optional>
+#include <poll.h>
 #include <span>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace vxorv {
@@ -97,6 +100,16 @@ constexpr auto changeSpacing = std::chrono::milliseconds(100);
 // sent (one round trip), so that a stalled server does not make a key look
 // older than it is.
 constexpr auto confirmEvery = std::chrono::milliseconds(50);
+// How long typing waits for the focused window to answer before a binding is
+// changed all the same: a window that never answers (hung, or gone without the
+// focus moving) must not stop typing for good.
+constexpr auto answerPatience = std::chrono::seconds(10);
+
+// Errors of requests about windows that may vanish at any moment are expected;
+// they must not end the program, as Xlib's default handler does.
+int ignoreErrors(Display* /*display*/, XErrorEvent* /*error*/) {
+    return 0;
+}
 
 struct KeyboardFree {
     void operator()(XkbDescPtr desc) const { XkbFreeKeyboard(desc, 0, True); }
@@ -119,7 +132,14 @@ class XTestBackend::Session {
     using Clock = KeycodeBindings::Clock;
 
     explicit Session(Display* display)
-        : m_display(display), m_record(display), m_giveBackThread([this] { giveBackWhenIdle(); }) {}
+        : m_display(display), m_record(display),
+          m_wmProtocols(XInternAtom(display, "WM_PROTOCOLS", False)),
+          m_ping(XInternAtom(display, "_NET_WM_PING", False)),
+          m_pid(XInternAtom(display, "_NET_WM_PID", False)),
+          m_giveBackThread([this] { giveBackWhenIdle(); }) {
+        // Windows answer a ping on the root window.
+        XSelectInput(display, DefaultRootWindow(display), SubstructureNotifyMask);
+    }
 
     ~Session() {
         {
@@ -131,7 +151,9 @@ class XTestBackend::Session {
         endRun();
         // Every binding is quiet within the quiet time of the last key.
         confirm();
-        std::this_thread::sleep_until(std::min(m_bindings.quietAt(), Clock::now() + exitWaitLimit));
+        const Clock::time_point exitBy = Clock::now() + exitWaitLimit;
+        std::this_thread::sleep_until(std::min(m_bindings.quietAt(), exitBy));
+        awaitFocusedWindow(exitBy);
         giveBackBindings();
         m_record.write({});
         XSync(m_display, False);
@@ -408,6 +430,7 @@ class XTestBackend::Session {
             while (!leaseWave(borrowed, keys)) {
                 confirm();
                 std::this_thread::sleep_until(m_bindings.vacancyAt(borrowed.plain));
+                awaitFocusedWindow(Clock::now() + answerPatience);
             }
             prepareKeys(keys);
         }
@@ -507,6 +530,106 @@ class XTestBackend::Session {
         }
     }
 
+    // Waits until the window with the keyboard focus has read every key the
+    // server has processed so far, as far as it can tell: a window that takes
+    // part in the window manager's ping answers one once it has read the
+    // events before it, by `giveUp` at the latest. Others (and one that does
+    // not answer in time) leave the quiet time alone to cover their lag. This process's own windows
+    // get no keys (typing waits while they have the focus) and are not asked: the thread that would
+    // answer may be the one waiting here.
+    void awaitFocusedWindow(Clock::time_point giveUp) {
+        const Clock::time_point askedAt = Clock::now();
+        if (const Window window = pingable(focusWindow()); window != 0) {
+            XClientMessageEvent ping{};
+            ping.type = ClientMessage;
+            ping.window = window;
+            ping.message_type = m_wmProtocols;
+            ping.format = 32;
+            ping.data.l[0] = static_cast<long>(m_ping);
+            ping.data.l[1] = ++m_pingsSent;
+            ping.data.l[2] = static_cast<long>(window);
+            XSendEvent(m_display, window, False, NoEventMask, reinterpret_cast<XEvent*>(&ping));
+            XFlush(m_display);
+            awaitPong(m_pingsSent, giveUp);
+        }
+        m_bindings.answered(askedAt);
+    }
+
+    Window focusWindow() {
+        Window focus = None;
+        int revertTo = 0;
+        XGetInputFocus(m_display, &focus, &revertTo);
+        return focus == PointerRoot ? None : focus;
+    }
+
+    // `window` or the nearest of its ancestors that takes pings, unless it is
+    // this process's; 0 if none.
+    Window pingable(Window window) {
+        XSync(m_display, False);
+        const auto previous = XSetErrorHandler(ignoreErrors);
+        const Window root = DefaultRootWindow(m_display);
+        Window found = 0;
+        while (window != None && window != root && found == 0) {
+            Atom* protocols = nullptr;
+            int count = 0;
+            if (XGetWMProtocols(m_display, window, &protocols, &count) != 0) {
+                if (std::find(protocols, protocols + count, m_ping) != protocols + count) {
+                    found = window;
+                }
+                XFree(protocols);
+            }
+            Window rootReturn = None;
+            Window parent = None;
+            Window* children = nullptr;
+            unsigned int childCount = 0;
+            if (XQueryTree(m_display, window, &rootReturn, &parent, &children, &childCount) == 0) {
+                parent = None;
+            }
+            if (children != nullptr) {
+                XFree(children);
+            }
+            window = parent;
+        }
+        const bool ours = found != 0 && windowPid(found) == getpid();
+        XSync(m_display, False);
+        XSetErrorHandler(previous);
+        return ours ? 0 : found;
+    }
+
+    long windowPid(Window window) {
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0;
+        unsigned long after = 0;
+        unsigned char* data = nullptr;
+        long pid = 0;
+        if (XGetWindowProperty(m_display, window, m_pid, 0, 1, False, XA_CARDINAL, &type, &format,
+                               &count, &after, &data) == Success &&
+            data != nullptr && format == 32 && count == 1) {
+            pid = *reinterpret_cast<const long*>(data);
+        }
+        if (data != nullptr) {
+            XFree(data);
+        }
+        return pid;
+    }
+
+    void awaitPong(long number, Clock::time_point giveUp) {
+        while (Clock::now() < giveUp) {
+            while (XPending(m_display) > 0) {
+                XEvent event;
+                XNextEvent(m_display, &event);
+                if (event.type == ClientMessage && event.xclient.message_type == m_wmProtocols &&
+                    static_cast<Atom>(event.xclient.data.l[0]) == m_ping &&
+                    event.xclient.data.l[1] == number) {
+                    return;
+                }
+            }
+            pollfd fd{ConnectionNumber(m_display), POLLIN, 0};
+            poll(&fd, 1, 10);
+        }
+    }
+
     // A round trip: the server has processed every key sent before it.
     void confirm() {
         const Clock::time_point sent = Clock::now();
@@ -572,6 +695,10 @@ class XTestBackend::Session {
 
     Display* m_display;
     x11::LoanRecord m_record;
+    const Atom m_wmProtocols;
+    const Atom m_ping;
+    const Atom m_pid;
+    long m_pingsSent = 0;
     bool m_running = false;
     KeymapIndex m_index;
     KeycodeBindings m_bindings;

@@ -16,12 +16,13 @@ namespace vxorv {
 // that they cannot change what is typed, and the server's auto-repeat is off
 // for the keys typed; both come back when the queue runs empty (idle()).
 //
-// A borrowed keycode is rebound only once it has been quiet for seconds, as a
-// busy client may translate a key that much later; when a text needs more
-// distinct borrowed characters than there are places, typing waits for one
-// rather than type a wrong character. Borrowed keycodes are given back after a
-// minute without typing and on destruction (waiting up to 1.2 s for them to
-// be quiet).
+// A borrowed keycode is rebound only once it has been quiet for seconds and
+// the focused window, when it takes part in the window manager's ping, has
+// answered one sent after its last key: a busy client may translate a key
+// much later. When a text needs more distinct borrowed characters than there
+// are places, typing waits for one rather than type a wrong character.
+// Borrowed keycodes are given back after a minute without typing and on
+// destruction (waiting up to 1.2 s for them to be quiet and read).
 // What is changed is recorded on the root window, and a typist killed before
 // giving it back has it undone by the next one to open.
 class XTestBackend final : public KeystrokeBackend {

@@ -97,13 +97,19 @@ XServer server;
 
 // A focused window writing down what each key press translates to: its
 // character, U+FFFD for a key without a symbol. With a lag it reads its
-// events only once a second, all that came in since, as a busy client does.
+// events only once per lag, all that came in since, as a busy client does.
+// Taking part in the window manager's ping, it answers one as it reads it.
 class LookupWindow {
   public:
-    explicit LookupWindow(Clock::duration lag = {}) : m_lag(lag) {
+    explicit LookupWindow(Clock::duration lag = {}, bool answersPings = false) : m_lag(lag) {
         m_display = XOpenDisplay(nullptr);
         m_window =
             XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0, 0, 640, 480, 0, 0, 0);
+        m_wmProtocols = XInternAtom(m_display, "WM_PROTOCOLS", False);
+        Atom ping = XInternAtom(m_display, "_NET_WM_PING", False);
+        if (answersPings) {
+            XSetWMProtocols(m_display, m_window, &ping, 1);
+        }
         XSelectInput(m_display, m_window, KeyPressMask | StructureNotifyMask);
         XMapWindow(m_display, m_window);
         XEvent event;
@@ -181,11 +187,21 @@ class LookupWindow {
                 XNextEvent(m_display, &event);
                 if (event.type == KeyPress) {
                     record(event.xkey);
+                } else if (event.type == ClientMessage &&
+                           event.xclient.message_type == m_wmProtocols) {
+                    answerPing(event);
                 } else if (event.type == ClientMessage) {
                     m_fencesSeen = event.xclient.data.l[0];
                 }
             }
         }
+    }
+    void answerPing(XEvent ping) {
+        const Window root = DefaultRootWindow(m_display);
+        ping.xclient.window = root;
+        XSendEvent(m_display, root, False, SubstructureNotifyMask | SubstructureRedirectMask,
+                   &ping);
+        XFlush(m_display);
     }
     void record(XKeyEvent& key) {
         char text[16];
@@ -202,6 +218,7 @@ class LookupWindow {
     Clock::duration m_lag;
     Display* m_display = nullptr;
     Window m_window = 0;
+    Atom m_wmProtocols = 0;
     std::atomic<bool> m_stop = false;
     long m_fencesSent = 0;
     std::atomic<long> m_fencesSeen = 0;
@@ -285,6 +302,27 @@ TEST(XTestRobustness, ALaggingWindowReadsEveryBorrowedCharacterRight) {
     LookupWindow window(1s);
     typeAndWait(text);
     EXPECT_TRUE(sameText(window.await(text.size()), text));
+    EXPECT_EQ(x.keymap(), keymapBefore) << "borrowed keycodes were not given back";
+}
+
+// Lagging longer than a binding's quiet time: only its answer to a ping says
+// when it has read the keys typed on a place before that place is rebound.
+TEST(XTestRobustness, AWindowLaggingPastTheQuietTimeThatAnswersPingsReadsEveryCharacterRight) {
+    XKeyboard x;
+    const std::vector<unsigned long> keymapBefore = x.keymap();
+    const std::u32string text = greekAndCyrillic() + U"€";
+    ASSERT_GT(static_cast<int>(text.size()), 2 * x.spareKeycodes());
+    LookupWindow window(4s, true);
+    {
+        // The typist lives on until the window has read everything: at its
+        // end it waits for the window only briefly, to end promptly.
+        std::string problem;
+        SendKeys injector(XTestBackend::open(problem));
+        ASSERT_TRUE(injector.available()) << problem;
+        injector.sendKeys(keystrokes(text));
+        injector.waitUntilTyped();
+        EXPECT_TRUE(sameText(window.await(text.size()), text));
+    }
     EXPECT_EQ(x.keymap(), keymapBefore) << "borrowed keycodes were not given back";
 }
 

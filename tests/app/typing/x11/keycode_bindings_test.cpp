@@ -48,6 +48,7 @@ TEST(KeycodeBindings, RebindsOnlyAPlaceQuietForTheWholeQuietTimeTheLeastRecently
     typeOn(bindings, alpha, t0);
     typeOn(bindings, beta, t0 + 100ms);
     typeOn(bindings, alpha, t0 + 500ms); // alpha is now the most recent
+    bindings.answered(t0 + 600ms);       // the window has read every key
 
     EXPECT_FALSE(bindings.lease(gamma, true, t0 + 2099ms)) << "beta's key may still be unread";
     EXPECT_EQ(bindings.vacancyAt(true), t0 + 2100ms);
@@ -81,9 +82,25 @@ TEST(KeycodeBindings, CountsQuietTimeFromWhenTheServerConfirmedTheKey) {
     bindings.processed(t0 - 1ms, t0 + 10s);
     EXPECT_EQ(bindings.quietAt(), Clock::time_point::max());
     bindings.processed(t0 + 10s, t0 + 11s);
+    bindings.answered(t0 + 11s);
     EXPECT_EQ(bindings.quietAt(), t0 + 13s);
     EXPECT_FALSE(bindings.lease(beta, true, t0 + 12s));
     EXPECT_TRUE(bindings.lease(beta, true, t0 + 13s));
+}
+
+TEST(KeycodeBindings, RebindsOnlyOnceTheWindowAnsweredAQuestionAskedAfterTheKey) {
+    KeycodeBindings bindings(2s);
+    bindings.setSpares({200}, false);
+    typeOn(bindings, alpha, t0);
+    EXPECT_FALSE(bindings.lease(beta, true, t0 + 5s)) << "quiet, but alpha's key may be unread";
+    bindings.answered(t0 - 1ms); // asked before the server had processed the key
+    EXPECT_FALSE(bindings.lease(beta, true, t0 + 5s));
+    bindings.answered(t0 + 1s);
+    const auto b = bindings.lease(beta, true, t0 + 5s);
+    ASSERT_TRUE(b);
+    bindings.typed(b->place, t0 + 5s);
+    bindings.processed(t0 + 5s, t0 + 5s);
+    EXPECT_FALSE(bindings.lease(gamma, true, t0 + 9s)) << "a new key needs a new answer";
 }
 
 TEST(KeycodeBindings, LendsShiftLevelsOnlyWhereAShiftedKeyDoes) {
