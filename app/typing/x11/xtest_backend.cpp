@@ -7,7 +7,6 @@
 #include "typing/x11/keymap_index.hpp"
 
 #include <X11/XKBlib.h>
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -24,7 +23,6 @@
 #include <poll.h>
 #include <span>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace vxorv {
@@ -135,10 +133,11 @@ class XTestBackend::Session {
         : m_display(display), m_record(display),
           m_wmProtocols(XInternAtom(display, "WM_PROTOCOLS", False)),
           m_ping(XInternAtom(display, "_NET_WM_PING", False)),
-          m_pid(XInternAtom(display, "_NET_WM_PID", False)),
           m_giveBackThread([this] { giveBackWhenIdle(); }) {
-        // Windows answer a ping on the root window.
-        XSelectInput(display, DefaultRootWindow(display), SubstructureNotifyMask);
+        // Windows answer a ping on the root window, some (Qt) for structure
+        // changes of the root, some for those of its children.
+        XSelectInput(display, DefaultRootWindow(display),
+                     StructureNotifyMask | SubstructureNotifyMask);
     }
 
     ~Session() {
@@ -534,9 +533,7 @@ class XTestBackend::Session {
     // server has processed so far, as far as it can tell: a window that takes
     // part in the window manager's ping answers one once it has read the
     // events before it, by `giveUp` at the latest. Others (and one that does
-    // not answer in time) leave the quiet time alone to cover their lag. This process's own windows
-    // get no keys (typing waits while they have the focus) and are not asked: the thread that would
-    // answer may be the one waiting here.
+    // not answer in time) leave the quiet time alone to cover their lag.
     void awaitFocusedWindow(Clock::time_point giveUp) {
         const Clock::time_point askedAt = Clock::now();
         if (const Window window = pingable(focusWindow()); window != 0) {
@@ -562,8 +559,7 @@ class XTestBackend::Session {
         return focus == PointerRoot ? None : focus;
     }
 
-    // `window` or the nearest of its ancestors that takes pings, unless it is
-    // this process's; 0 if none.
+    // `window` or the nearest of its ancestors that takes pings; 0 if none.
     Window pingable(Window window) {
         XSync(m_display, False);
         const auto previous = XSetErrorHandler(ignoreErrors);
@@ -590,28 +586,9 @@ class XTestBackend::Session {
             }
             window = parent;
         }
-        const bool ours = found != 0 && windowPid(found) == getpid();
         XSync(m_display, False);
         XSetErrorHandler(previous);
-        return ours ? 0 : found;
-    }
-
-    long windowPid(Window window) {
-        Atom type = None;
-        int format = 0;
-        unsigned long count = 0;
-        unsigned long after = 0;
-        unsigned char* data = nullptr;
-        long pid = 0;
-        if (XGetWindowProperty(m_display, window, m_pid, 0, 1, False, XA_CARDINAL, &type, &format,
-                               &count, &after, &data) == Success &&
-            data != nullptr && format == 32 && count == 1) {
-            pid = *reinterpret_cast<const long*>(data);
-        }
-        if (data != nullptr) {
-            XFree(data);
-        }
-        return pid;
+        return found;
     }
 
     void awaitPong(long number, Clock::time_point giveUp) {
@@ -697,7 +674,6 @@ class XTestBackend::Session {
     x11::LoanRecord m_record;
     const Atom m_wmProtocols;
     const Atom m_ping;
-    const Atom m_pid;
     long m_pingsSent = 0;
     bool m_running = false;
     KeymapIndex m_index;
