@@ -173,6 +173,9 @@ class Scanner {
         return m_acknowledged;
     }
     const Faults& faults() const { return m_faults; }
+    // Frames acknowledged so far: a long message on a faulty line may take
+    // many tries, each of them progress.
+    std::uint64_t framesAcknowledged() const { return m_framesAcknowledged; }
 
   private:
     enum class Reply { Ack, Nak, None };
@@ -208,6 +211,7 @@ class Scanner {
             return Reply::None; // as if no reply came: send again
         }
         if (reply == vxbt::ACK) {
+            ++m_framesAcknowledged;
             return Reply::Ack;
         }
         if (reply < 0) {
@@ -247,6 +251,7 @@ class Scanner {
     Line& m_line;
     std::mt19937 m_random;
     Faults m_faults;
+    std::atomic<std::uint64_t> m_framesAcknowledged = 0;
     mutable std::mutex m_mutex;
     std::vector<QByteArray> m_acknowledged;
 };
@@ -365,15 +370,15 @@ int main(int argc, char** argv) {
 
     // Runs until the scanner is done and everything it had acknowledged is typed.
     // A stall fails the run, not slowness: a loaded machine may type slowly, but
-    // 30 s with no message acknowledged and no key typed means nothing moves.
-    std::pair<std::size_t, std::uint64_t> progress{0, 0};
+    // 30 s with no frame acknowledged and no key typed means nothing moves.
+    std::pair<std::uint64_t, std::uint64_t> progress{0, 0};
     auto lastProgress = Clock::now();
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
         rssHighest = std::max(rssHighest, residentKilobytes());
         backlogHighest = std::max(backlogHighest, SendKeys::defaultBacklogLimit - injector.room());
         const std::size_t acknowledged = scanner.acknowledged().size();
-        const std::pair now{acknowledged, injector.counts().typed};
+        const std::pair now{scanner.framesAcknowledged(), injector.counts().typed};
         if (now != progress) {
             progress = now;
             lastProgress = Clock::now();
