@@ -133,12 +133,7 @@ class XTestBackend::Session {
         : m_display(display), m_record(display),
           m_wmProtocols(XInternAtom(display, "WM_PROTOCOLS", False)),
           m_ping(XInternAtom(display, "_NET_WM_PING", False)),
-          m_giveBackThread([this] { giveBackWhenIdle(); }) {
-        // Windows answer a ping on the root window, some (Qt) for structure
-        // changes of the root, some for those of its children.
-        XSelectInput(display, DefaultRootWindow(display),
-                     StructureNotifyMask | SubstructureNotifyMask);
-    }
+          m_giveBackThread([this] { giveBackWhenIdle(); }) {}
 
     ~Session() {
         {
@@ -545,9 +540,18 @@ class XTestBackend::Session {
             ping.data.l[0] = static_cast<long>(m_ping);
             ping.data.l[1] = ++m_pingsSent;
             ping.data.l[2] = static_cast<long>(window);
+            // Windows answer a ping on the root window, some (Qt) for
+            // structure changes of the root, some for those of its children.
+            // Heard only while awaited: the desktop's every window change
+            // would otherwise pile up unread.
+            const Window root = DefaultRootWindow(m_display);
+            XSelectInput(m_display, root, StructureNotifyMask | SubstructureNotifyMask);
             XSendEvent(m_display, window, False, NoEventMask, reinterpret_cast<XEvent*>(&ping));
             XFlush(m_display);
             awaitPong(m_pingsSent, giveUp);
+            XSelectInput(m_display, root, NoEventMask);
+            XSync(m_display, False);
+            discardEvents();
         }
         m_bindings.answered(askedAt);
     }
