@@ -118,7 +118,7 @@ class VirtualKeyboardBackend::Session {
             (m_globals.seatCapabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0;
         m_keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(m_globals.manager,
                                                                              m_globals.seat);
-        if (!uploadKeymap() || !roundTrip()) {
+        if (!uploadKeymap() || !becomeActiveKeyboard()) {
             problem = m_failure;
             return false;
         }
@@ -247,6 +247,20 @@ class VirtualKeyboardBackend::Session {
         close(fd);               // the request holds its own copy
         m_controlMask = 1u << 2; // Control is the third modifier in every XKB keymap
         return written || fail("could not write the keymap file");
+    }
+
+    // The seat makes a keyboard its active one, and sends windows its keymap,
+    // at its first event. That event is a modifier change here, well before
+    // the first key, so that X11 windows under Xwayland, which take a while
+    // to load a keymap, have it in time.
+    bool becomeActiveKeyboard() {
+        zwp_virtual_keyboard_v1_modifiers(m_keyboard, m_controlMask, 0, 0, 0);
+        zwp_virtual_keyboard_v1_modifiers(m_keyboard, 0, 0, 0, 0);
+        if (!roundTrip()) {
+            return false;
+        }
+        std::this_thread::sleep_for(keymapSettle);
+        return true;
     }
 
     bool changeKeymap() {
