@@ -26,6 +26,16 @@ QString xdotool(const QStringList& args) {
     return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
 }
 
+bool startNotificationArea(QProcess& trayer) {
+    trayer.start(QStringLiteral("trayer"),
+                 {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+                  QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
+                  QStringLiteral("--height"), QStringLiteral("24"), QStringLiteral("--SetDockType"),
+                  QStringLiteral("true")});
+    return trayer.waitForStarted() &&
+           waitFor([] { return !visibleWindows(QStringLiteral("panel")).isEmpty(); });
+}
+
 QStringList visibleWindows(const QString& className) {
     return xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
                     QStringLiteral("--classname"), className})

@@ -8,6 +8,8 @@
 #include <chrono>
 #include <functional>
 
+class QProcess;
+
 namespace vxorv::e2e {
 
 class TypingSink;
@@ -33,6 +35,10 @@ std::vector<int> menuTextDarkness(const QImage& menu);
 // How this process's tooltip shows `text`, cut from the screen: the same Qt,
 // style and fonts draw the program's tooltips, so the pictures can be compared.
 QImage tooltipPicture(const QString& text);
+
+// Starts trayer as the notification area along the top edge and waits until
+// its panel shows; false when it did not.
+bool startNotificationArea(QProcess& trayer);
 
 // Gives `sink` the keyboard focus as a window manager would: another
 // program's window may hold it with a later time stamp than this process

@@ -45,13 +45,7 @@ class ShellEndToEnd : public testing::Test {
         ini.setValue(QStringLiteral("Ports/COM1"), home.filePath(QStringLiteral("scanner")));
         ini.sync();
 
-        trayer.start(QStringLiteral("trayer"),
-                     {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
-                      QStringLiteral("right"), QStringLiteral("--widthtype"),
-                      QStringLiteral("request"), QStringLiteral("--height"), QStringLiteral("24"),
-                      QStringLiteral("--SetDockType"), QStringLiteral("true")});
-        ASSERT_TRUE(trayer.waitForStarted());
-        ASSERT_TRUE(waitFor([] { return !visibleWindows(QStringLiteral("panel")).isEmpty(); }));
+        ASSERT_TRUE(startNotificationArea(trayer));
         ASSERT_TRUE(sink.showAndFocus());
 
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

@@ -69,13 +69,7 @@ class TypingControlEndToEnd : public testing::Test {
     void SetUp() override {
         ASSERT_TRUE(home.isValid());
         device = std::make_unique<RemoteDevice>(home.filePath(QStringLiteral("scanner")));
-        trayer.start(QStringLiteral("trayer"),
-                     {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
-                      QStringLiteral("right"), QStringLiteral("--widthtype"),
-                      QStringLiteral("request"), QStringLiteral("--height"), QStringLiteral("24"),
-                      QStringLiteral("--SetDockType"), QStringLiteral("true")});
-        ASSERT_TRUE(trayer.waitForStarted());
-        ASSERT_TRUE(waitFor([] { return !visibleWindows(QStringLiteral("panel")).isEmpty(); }));
+        ASSERT_TRUE(startNotificationArea(trayer));
     }
 
     void TearDown() override {
